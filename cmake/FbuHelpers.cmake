@@ -1,0 +1,59 @@
+# Build conventions shared by every directory.
+#   *.cpp          portable, built for every target
+#   *_win.cpp      built only for Windows
+#   *_posix.cpp    built only for the native (Linux) target
+
+set(FBU_WINDOWS OFF)
+if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
+  set(FBU_WINDOWS ON)
+endif()
+
+add_library(fbu_options INTERFACE)
+target_compile_options(fbu_options INTERFACE -Wall -Wextra -Wpedantic -Wno-cast-function-type)
+if(FBU_WINDOWS)
+  target_compile_definitions(fbu_options INTERFACE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+  # Windows programs carry their runtime so they run without MinGW's DLLs.
+  target_link_options(fbu_options INTERFACE -static -static-libgcc -static-libstdc++)
+endif()
+if(FBU_SANITIZE AND NOT FBU_WINDOWS)
+  target_compile_options(fbu_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(fbu_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+# Collects the sources of one directory by the naming rule above.
+function(fbu_collect_sources out dir)
+  file(GLOB _all CONFIGURE_DEPENDS ${dir}/*.cpp)
+  set(_kept)
+  foreach(f IN LISTS _all)
+    if(f MATCHES "_win\\.cpp$")
+      if(FBU_WINDOWS)
+        list(APPEND _kept ${f})
+      endif()
+    elseif(f MATCHES "_posix\\.cpp$")
+      if(NOT FBU_WINDOWS)
+        list(APPEND _kept ${f})
+      endif()
+    else()
+      list(APPEND _kept ${f})
+    endif()
+  endforeach()
+  set(${out} ${_kept} PARENT_SCOPE)
+endfunction()
+
+# A static library made of one source directory.
+function(fbu_add_unit_library name dir)
+  cmake_parse_arguments(ARG "" "" "DEPS;WIN_LIBS" ${ARGN})
+  fbu_collect_sources(_srcs ${dir})
+  if(_srcs)
+    set(_scope PUBLIC)
+    add_library(${name} STATIC ${_srcs})
+  else()
+    set(_scope INTERFACE)
+    add_library(${name} INTERFACE)
+  endif()
+  target_include_directories(${name} ${_scope} ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} ${_scope} fbu_options ${ARG_DEPS})
+  if(FBU_WINDOWS AND ARG_WIN_LIBS)
+    target_link_libraries(${name} ${_scope} ${ARG_WIN_LIBS})
+  endif()
+endfunction()

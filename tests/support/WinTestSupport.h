@@ -1,0 +1,73 @@
+#pragma once
+// Test helpers for the Windows builds: real services, folders and files in the test
+// prefix, each removed again when its owner goes out of scope so that the next test
+// starts clean.
+#ifdef _WIN32
+
+#include <windows.h>
+
+#include <string>
+
+#include "base/Text.h"
+
+namespace fbu::test {
+
+// A Win32 own-process service created through the service control manager; stopped
+// (when running) and deleted on destruction.
+class ScopedService {
+public:
+  ScopedService(const std::wstring& name, const std::wstring& binaryPath, DWORD startType = SERVICE_DEMAND_START);
+  ~ScopedService();
+  ScopedService(const ScopedService&) = delete;
+  ScopedService& operator=(const ScopedService&) = delete;
+
+  const std::wstring& Name() const noexcept { return name_; }
+  bool Start();
+  // Sends the stop control and waits (bounded) for STOPPED.
+  bool StopAndWait(DWORD timeoutMs = 20000);
+  DWORD State(); // dwCurrentState, or 0 when the query fails
+  bool WaitForState(DWORD state, DWORD timeoutMs = 20000);
+
+private:
+  std::wstring name_;
+};
+
+// A fresh folder under the Windows temporary folder, removed with its content.
+class ScopedTempDir {
+public:
+  explicit ScopedTempDir(const std::wstring& prefix = L"fbu");
+  ~ScopedTempDir();
+  ScopedTempDir(const ScopedTempDir&) = delete;
+  ScopedTempDir& operator=(const ScopedTempDir&) = delete;
+  const std::wstring& Path() const noexcept { return path_; }
+  std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+private:
+  std::wstring path_;
+};
+
+// Removes a file or a folder tree, clearing read-only, hidden and system attributes.
+void RemoveTree(const std::wstring& path);
+void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+std::string ReadFileBytes(const std::wstring& path);
+
+// Sets an environment variable for the lifetime of the object, restoring the old value.
+class ScopedEnv {
+public:
+  ScopedEnv(const std::wstring& name, const wchar_t* value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+  std::wstring name_;
+  std::wstring old_;
+  bool hadOld_ = false;
+};
+
+// Folder of the running test program ("...\build\win64\tests").
+std::wstring ProgramFolder();
+
+} // namespace fbu::test
+
+#endif
