@@ -59,7 +59,12 @@ public:
   void Put(int index, TPointer item);
   TPointer operator[](int index) const { return Get(index); }
   TPointer First() const { return Get(0); }
-  TPointer Last() const { return Get(count_ - 1); }
+  // An empty list reports position 0, not -1.
+  TPointer Last() const
+  {
+    if (count_ == 0) Error(kListIndexError, 0);
+    return items_[count_ - 1];
+  }
   virtual void Clear();
   void Assign(const TList& source);
   void Sort(TListSortCompare compare);
