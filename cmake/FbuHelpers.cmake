@@ -15,6 +15,11 @@ if(FBU_WINDOWS)
   # Windows programs carry their runtime so they run without MinGW's DLLs.
   target_link_options(fbu_options INTERFACE -static -static-libgcc -static-libstdc++)
 endif()
+if(FBU_FUZZ)
+  # Every unit is instrumented for coverage so the fuzzers can steer into it.
+  target_compile_options(fbu_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  target_link_options(fbu_options INTERFACE -fsanitize=address,undefined)
+endif()
 if(FBU_SANITIZE AND NOT FBU_WINDOWS)
   target_compile_options(fbu_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(fbu_options INTERFACE -fsanitize=address,undefined)
