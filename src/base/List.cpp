@@ -27,7 +27,9 @@ void TList::SetCapacity(int newCapacity)
   if (newCapacity == capacity_) return;
   std::unique_ptr<TPointer[]> fresh;
   if (newCapacity > 0) {
-    fresh = std::make_unique<TPointer[]>(static_cast<std::size_t>(newCapacity));
+    // Slots beyond the count are not part of the list; every path writes them before
+    // they join it (Add, Insert, SetCount), so they need no zeroing here.
+    fresh = std::make_unique_for_overwrite<TPointer[]>(static_cast<std::size_t>(newCapacity));
     if (count_) std::memcpy(fresh.get(), items_.get(), sizeof(TPointer) * static_cast<std::size_t>(count_));
   }
   items_ = std::move(fresh);
