@@ -85,7 +85,7 @@ public:
 };
 
 // The system's message text for an OS error code, trailing blanks, line breaks and
-// full stops removed ("The system cannot find the file specified").
+// full stops removed ("Access is denied").
 Text SysErrorMessage(std::uint32_t code);
 
 // EOSError for the code: "System Error.  Code: %d.\r\n%s" with the system's text, or
