@@ -1,0 +1,233 @@
+#include "app/ConfigText.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+namespace fbu {
+namespace {
+
+using namespace std::string_literals;
+
+constexpr char16_t kKey[] = u"DefaultDbCachePages";
+
+// Code page 1252 cannot be reached natively; Latin-1 stands in for a code page in which
+// every byte decodes and encodes back.
+AnsiCodePage Latin1()
+{
+  return {[](std::string_view b) { return Text(b.begin(), b.end()); },
+          [](TextView t) {
+            std::string out;
+            for (char16_t c : t) out.push_back(c < 0x100 ? static_cast<char>(c) : '?');
+            return out;
+          }};
+}
+
+// A lossy page: bytes from 0x80 up decode to '?', as undefined bytes of a real page do.
+AnsiCodePage Lossy()
+{
+  return {[](std::string_view b) {
+            Text t;
+            for (char c : b) t.push_back(static_cast<unsigned char>(c) < 0x80 ? static_cast<char16_t>(c) : u'?');
+            return t;
+          },
+          Latin1().encode};
+}
+
+// A double-byte page: a byte from 0x80 up leads, and takes the next byte with it.
+AnsiCodePage DoubleByte()
+{
+  return {[](std::string_view b) {
+            Text t;
+            for (std::size_t i = 0; i < b.size(); ++i) {
+              if (static_cast<unsigned char>(b[i]) >= 0x80) {
+                t.push_back(u'\u3000');
+                ++i;
+              } else {
+                t.push_back(static_cast<char16_t>(b[i]));
+              }
+            }
+            return t;
+          },
+          Latin1().encode};
+}
+
+std::string Utf16(std::u16string_view text, bool little)
+{
+  std::string out;
+  for (char16_t c : text) {
+    const char lo = static_cast<char>(c & 0xFF), hi = static_cast<char>(c >> 8);
+    out += little ? std::string{lo, hi} : std::string{hi, lo};
+  }
+  return out;
+}
+
+struct RewriteCase {
+  const char* name;
+  std::string input;
+  const char16_t* value;
+  std::optional<std::string> expected;
+};
+
+class Rewrite : public testing::TestWithParam<RewriteCase> {};
+
+TEST_P(Rewrite, GivesTheExpectedBytes)
+{
+  const RewriteCase& c = GetParam();
+  const auto out = ReplaceKeyLine(c.input, kKey, c.value, Latin1());
+  ASSERT_EQ(out.has_value(), c.expected.has_value());
+  if (out) {
+    EXPECT_EQ(*out, *c.expected);
+  }
+}
+
+const std::string kBomLE = "\xFF\xFE";
+const std::string kBomBE = "\xFE\xFF";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Rewrite,
+    testing::Values(
+        RewriteCase{"LfBreaks", "a\nDefaultDbCachePages = 2048\nb\n", u"75", "a\r\nDefaultDbCachePages = 75\r\nb\r\n"},
+        RewriteCase{"CrBreaks", "a\rDefaultDbCachePages=1\rb", u"75", "a\r\nDefaultDbCachePages = 75\r\nb\r\n"},
+        RewriteCase{"MixedBreaks", "a\r\nb\nc\rDefaultDbCachePages\r\n\n", u"1",
+                    "a\r\nb\r\nc\r\nDefaultDbCachePages = 1\r\n\r\n"},
+        RewriteCase{"NoFinalBreak", "DefaultDbCachePages", u"9", "DefaultDbCachePages = 9\r\n"},
+        RewriteCase{"EmptyLinesKept", "\n\nDefaultDbCachePages=0", u"2", "\r\n\r\nDefaultDbCachePages = 2\r\n"},
+        RewriteCase{"NoKey", "a = 1\nb = 2\n", u"75", std::nullopt},
+        RewriteCase{"LowerCaseKey", "defaultdbcachepages = 2048\n", u"75", std::nullopt},
+        RewriteCase{"EmptyFile", "", u"75", std::nullopt}, RewriteCase{"BomOnly", "\xEF\xBB\xBF", u"75", std::nullopt},
+        RewriteCase{"CommentedKeyBecomesActive", "#DefaultDbCachePages = 2048\n", u"75",
+                    "DefaultDbCachePages = 75\r\n"},
+        RewriteCase{"OnlyFirstMention", "# see DefaultDbCachePages\nDefaultDbCachePages = 2048\n", u"75",
+                    "DefaultDbCachePages = 75\r\nDefaultDbCachePages = 2048\r\n"},
+        RewriteCase{"ValueUnchecked", "DefaultDbCachePages=1\n", u" 512", "DefaultDbCachePages =  512\r\n"},
+        RewriteCase{"AbcWritten", "DefaultDbCachePages=1\n", u"abc", "DefaultDbCachePages = abc\r\n"},
+        RewriteCase{"Utf8BomKept", "\xEF\xBB\xBFx\nDefaultDbCachePages=1\n", u"\u00e9",
+                    "\xEF\xBB\xBFx\r\nDefaultDbCachePages = \xC3\xA9\r\n"},
+        RewriteCase{"InvalidUtf8KeptInOtherLines", "\xEF\xBB\xBF\xC3(\xFF\nDefaultDbCachePages=1\n\xE2\x82\n", u"5",
+                    "\xEF\xBB\xBF\xC3(\xFF\r\nDefaultDbCachePages = 5\r\n\xE2\x82\r\n"},
+        RewriteCase{"Utf16LE", kBomLE + Utf16(u"x\nDefaultDbCachePages=1", true), u"\u20ac",
+                    kBomLE + Utf16(u"x\r\nDefaultDbCachePages = \u20ac\r\n", true)},
+        RewriteCase{"Utf16BE", kBomBE + Utf16(u"DefaultDbCachePages=1\ry\r\n", false), u"75",
+                    kBomBE + Utf16(u"DefaultDbCachePages = 75\r\ny\r\n", false)},
+        RewriteCase{"Utf16OddLengthTailKept", kBomLE + Utf16(u"DefaultDbCachePages=1", true) + "\x41", u"7",
+                    kBomLE + Utf16(u"DefaultDbCachePages = 7\r\n", true) + "\x41"},
+        RewriteCase{"KeyAfterNulNotSeen", "a\0b\nDefaultDbCachePages=1\n"s, u"75", std::nullopt},
+        RewriteCase{"KeyBehindNulOnItsLine", "ab\0DefaultDbCachePages\n"s, u"75", std::nullopt},
+        RewriteCase{"ContentFromNulKept", "DefaultDbCachePages=1\nx\0y\rz\n\xFF"s, u"75",
+                    "DefaultDbCachePages = 75\r\nx\0y\r\nz\r\n\xFF\r\n"s},
+        RewriteCase{"Utf16NulEndsMatching", kBomLE + Utf16(u"a\0DefaultDbCachePages"s, true), u"75", std::nullopt},
+        RewriteCase{"Utf16KeyBeforeNul", kBomLE + Utf16(u"DefaultDbCachePages\0tail\nmore"s, true), u"1",
+                    kBomLE + Utf16(u"DefaultDbCachePages = 1\r\nmore\r\n", true)},
+        RewriteCase{"KeyAsPartOfOtherText", "xDefaultDbCachePagesy\n", u"3", "DefaultDbCachePages = 3\r\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ConfigText, UntouchedLinesKeepBytesTheCodePageCannotRoundTrip)
+{
+  const std::string input = "caf\xE9\x81\n[\x9D]\nDefaultDbCachePages=1\n\x90\xFF";
+  const auto out = ReplaceKeyLine(input, kKey, u"75", Lossy());
+  ASSERT_TRUE(out);
+  EXPECT_EQ(*out, "caf\xE9\x81\r\n[\x9D]\r\nDefaultDbCachePages = 75\r\n\x90\xFF\r\n");
+}
+
+TEST(ConfigText, MatchingLooksAtDecodedTextOfDoubleBytePages)
+{
+  // The key's bytes follow a lead byte, which takes the 'D' with it: no match.
+  EXPECT_FALSE(ReplaceKeyLine("\x81"
+                              "DefaultDbCachePages\n",
+                              kKey, u"1", DoubleByte()));
+  const auto out = ReplaceKeyLine("\x81"
+                                  "ADefaultDbCachePages\n",
+                                  kKey, u"1", DoubleByte());
+  ASSERT_TRUE(out);
+  EXPECT_EQ(*out, "DefaultDbCachePages = 1\r\n");
+}
+
+TEST(ConfigText, ValueEncodedInTheAnsiPage)
+{
+  const auto out = ReplaceKeyLine("DefaultDbCachePages=1", kKey, u"\u00e9\u4e00", Latin1());
+  ASSERT_TRUE(out);
+  EXPECT_EQ(*out, "DefaultDbCachePages = \xE9?\r\n");
+}
+
+TEST(ConfigText, EncodingFollowsTheMark)
+{
+  const struct {
+    std::string bytes;
+    TextEncoding encoding;
+  } cases[] = {{"\xEF\xBB\xBFx", TextEncoding::Utf8},
+               {"\xFF\xFEx\0"s, TextEncoding::Utf16LE},
+               {"\xFE\xFF\0x"s, TextEncoding::Utf16BE},
+               {"\xEF\xBBx", TextEncoding::Ansi},
+               {"x", TextEncoding::Ansi},
+               {"", TextEncoding::Ansi}};
+  for (const auto& c : cases) EXPECT_EQ(ConfigText(c.bytes, Latin1()).Encoding(), c.encoding) << c.bytes;
+}
+
+TEST(ConfigText, LinesSplitAtEveryBreakKind)
+{
+  const ConfigText text("a\r\n\r\rb\n\nc\x00"
+                        "d\ne"s,
+                        Latin1());
+  const std::vector<Text> expected = {u"a", u"", u"", u"b", u"", u"c", u""};
+  ASSERT_EQ(text.LineCount(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(text.LineText(i), expected[i]) << i;
+}
+
+TEST(ConfigText, EmptyKeyMatchesNothing)
+{
+  EXPECT_FALSE(ReplaceKeyLine("a\nb\n", u"", u"1", Latin1()));
+}
+
+// Random content with random breaks: the output, split at CR LF, gives back every
+// original line byte for byte except the first one holding the key.
+TEST(ConfigText, RandomContentKeepsEveryOtherLine)
+{
+  std::mt19937 random(20261209);
+  const std::string alphabet = "ab=# \t\xE9\x81\x00\r\nDefaultDbCachePages"s;
+  for (int round = 0; round < 300; ++round) {
+    std::string input;
+    const int length = static_cast<int>(random() % 400);
+    for (int i = 0; i < length; ++i) {
+      if (random() % 40 == 0) input += "DefaultDbCachePages";
+      input.push_back(alphabet[random() % alphabet.size()]);
+    }
+    // Reference split, one byte at a time.
+    std::vector<std::string> lines;
+    std::string current;
+    bool open = false;
+    for (std::size_t i = 0; i < input.size(); ++i) {
+      const char c = input[i];
+      if (c == '\r' || c == '\n') {
+        lines.push_back(current);
+        current.clear();
+        open = false;
+        if (c == '\r' && i + 1 < input.size() && input[i + 1] == '\n') ++i;
+      } else {
+        current.push_back(c);
+        open = true;
+      }
+    }
+    if (open) lines.push_back(current);
+    std::size_t match = lines.size();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      const std::size_t nul = lines[i].find('\0');
+      if (lines[i].substr(0, nul).find("DefaultDbCachePages") != std::string::npos) {
+        match = i;
+        break;
+      }
+      if (nul != std::string::npos) break;
+    }
+    const auto out = ReplaceKeyLine(input, kKey, u"42", Latin1());
+    ASSERT_EQ(out.has_value(), match < lines.size()) << round;
+    if (!out) continue;
+    std::string expected;
+    for (std::size_t i = 0; i < lines.size(); ++i)
+      expected += (i == match ? "DefaultDbCachePages = 42"s : lines[i]) + "\r\n";
+    EXPECT_EQ(*out, expected) << round;
+  }
+}
+
+} // namespace
+} // namespace fbu
