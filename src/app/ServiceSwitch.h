@@ -1,0 +1,72 @@
+#pragma once
+// The stop and start phases of an update as a state table over a small service port,
+// with the bounded waits that keep a restart from leaving the server stopped. The port
+// and the clock are passed in, so the table and the waits run without a service control
+// manager and without real sleeping.
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace fbu {
+
+// dwCurrentState values of the service control manager.
+namespace service_state {
+inline constexpr std::uint32_t kStopped = 1;
+inline constexpr std::uint32_t kStartPending = 2;
+inline constexpr std::uint32_t kStopPending = 3;
+inline constexpr std::uint32_t kRunning = 4;
+inline constexpr std::uint32_t kContinuePending = 5;
+inline constexpr std::uint32_t kPausePending = 6;
+inline constexpr std::uint32_t kPaused = 7;
+} // namespace service_state
+
+// Each wait for STOPPED ends after this long; a stop that was accepted still counts.
+inline constexpr std::chrono::milliseconds kServiceWaitBound = std::chrono::seconds(30);
+// Polls follow a tenth of the service's own wait hint, kept within these limits so a
+// missing hint does not spin and a large one does not make the wait sluggish.
+inline constexpr std::chrono::milliseconds kServicePollMin{50};
+inline constexpr std::chrono::milliseconds kServicePollMax{500};
+
+struct ServiceStatusReport {
+  std::uint32_t state = 0;
+  std::uint32_t waitHintMs = 0;
+};
+
+// The calls the switch makes on one service, in the order it makes them. The port owns
+// whatever it opens and closes it on destruction, the service before the manager.
+class ServicePort {
+public:
+  virtual ~ServicePort() = default;
+  virtual bool OpenManager() = 0;
+  virtual bool OpenNamedService() = 0; // only after OpenManager succeeded
+  virtual std::optional<ServiceStatusReport> Query() = 0;
+  // The stop control; the status the service answered with, or nothing when refused.
+  virtual std::optional<ServiceStatusReport> SendStop() = 0;
+  virtual bool Start() = 0;
+};
+
+class WaitClock {
+public:
+  using TimePoint = std::chrono::steady_clock::time_point;
+  virtual ~WaitClock() = default;
+  virtual TimePoint Now() = 0;
+  virtual void Sleep(std::chrono::milliseconds duration) = 0;
+};
+
+// The real steady clock and a real sleep of the calling thread.
+class SteadyWaitClock final : public WaitClock {
+public:
+  TimePoint Now() override;
+  void Sleep(std::chrono::milliseconds duration) override;
+};
+
+// dwWaitHint / 10 within [kServicePollMin, kServicePollMax].
+std::chrono::milliseconds ServicePollInterval(std::uint32_t waitHintMs) noexcept;
+
+// Stop phase (start false) or start phase (start true). pump, when not empty, runs
+// between the polls of a wait. Exceptions of the port, the clock or pump pass through.
+bool RunServiceSwitch(bool start, ServicePort& port, const std::function<void()>& pump, WaitClock& clock);
+
+} // namespace fbu

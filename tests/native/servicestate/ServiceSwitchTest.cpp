@@ -1,0 +1,361 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/ServiceSwitch.h"
+
+namespace fbu {
+namespace {
+
+using std::chrono::milliseconds;
+namespace st = service_state;
+
+// Time moves only when the code under test sleeps (or a test's pump moves it).
+class FakeClock final : public WaitClock {
+public:
+  TimePoint Now() override { return now; }
+  void Sleep(milliseconds duration) override
+  {
+    sleeps.push_back(duration);
+    now += duration;
+  }
+  milliseconds Elapsed() const { return std::chrono::duration_cast<milliseconds>(now - TimePoint()); }
+
+  TimePoint now{};
+  std::vector<milliseconds> sleeps;
+};
+
+// A service that leaves STOP_PENDING for STOPPED once the fake clock reaches its stop
+// time, and records every request sent to it.
+class FakeService final : public ServicePort {
+  FakeClock& clock_;
+
+public:
+  explicit FakeService(FakeClock& clock, std::uint32_t initial) : clock_(clock), state(initial) {}
+
+  bool OpenManager() override
+  {
+    calls.push_back("manager");
+    return managerOpens;
+  }
+  bool OpenNamedService() override
+  {
+    calls.push_back("service");
+    return serviceOpens;
+  }
+  std::optional<ServiceStatusReport> Query() override
+  {
+    ++queries;
+    if (queryFailsAfter >= 0 && queries > queryFailsAfter) return std::nullopt;
+    Advance();
+    return ServiceStatusReport{state, waitHintMs};
+  }
+  std::optional<ServiceStatusReport> SendStop() override
+  {
+    calls.push_back("stop");
+    if (!stopAccepted) return std::nullopt;
+    state = st::kStopPending;
+    if (stopTakes) stopsAt = clock_.now + *stopTakes;
+    Advance();
+    return ServiceStatusReport{state, waitHintMs};
+  }
+  bool Start() override
+  {
+    calls.push_back("start");
+    startedAt = clock_.Elapsed();
+    if (startSucceeds) state = st::kStartPending;
+    return startSucceeds;
+  }
+
+  // What was sent to the service, leaving out the opening of handles.
+  std::vector<std::string> Requests() const
+  {
+    std::vector<std::string> out;
+    for (const auto& c : calls)
+      if (c == "stop" || c == "start") out.push_back(c);
+    return out;
+  }
+
+  bool managerOpens = true;
+  bool serviceOpens = true;
+  bool stopAccepted = true;
+  bool startSucceeds = true;
+  int queryFailsAfter = -1; // queries that succeed before every later one fails; -1: none fails
+  std::optional<milliseconds> stopTakes = milliseconds(0); // nothing: a stop never finishes
+  std::optional<WaitClock::TimePoint> stopsAt;
+  std::uint32_t waitHintMs = 0;
+  std::uint32_t state;
+  std::vector<std::string> calls;
+  int queries = 0;
+  std::optional<milliseconds> startedAt;
+
+private:
+  void Advance()
+  {
+    if (state == st::kStopPending && stopsAt && clock_.now >= *stopsAt) state = st::kStopped;
+  }
+};
+
+const std::function<void()> kNoPump;
+
+TEST(ServiceSwitch, StateTable)
+{
+  struct Case {
+    std::uint32_t state;
+    bool start;
+    const char* sent; // "" nothing, "stop" or "start"
+    bool result;
+  };
+  const Case cases[] = {
+      {st::kStopped, false, "", false},
+      {st::kStopped, true, "start", true},
+      {st::kStartPending, false, "", false},
+      {st::kStartPending, true, "", false},
+      {st::kStopPending, false, "", false},
+      {st::kStopPending, true, "", false}, // never finishes stopping
+      {st::kRunning, false, "stop", true},
+      {st::kRunning, true, "", true},
+      {st::kContinuePending, false, "", false},
+      {st::kContinuePending, true, "", false},
+      {st::kPausePending, false, "", false},
+      {st::kPausePending, true, "", false},
+      {st::kPaused, false, "", false},
+      {st::kPaused, true, "", false},
+      {0, false, "", false},
+      {0, true, "", false},
+      {99, false, "", false},
+      {99, true, "", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("state " + std::to_string(c.state) + (c.start ? " start phase" : " stop phase"));
+    FakeClock clock;
+    FakeService service(clock, c.state);
+    if (c.state == st::kStopPending) service.stopTakes.reset();
+    EXPECT_EQ(RunServiceSwitch(c.start, service, kNoPump, clock), c.result);
+    const std::vector<std::string> expected =
+        std::string(c.sent).empty() ? std::vector<std::string>{} : std::vector<std::string>{c.sent};
+    EXPECT_EQ(service.Requests(), expected);
+  }
+}
+
+TEST(ServiceSwitch, RefusedRequestsGiveFalse)
+{
+  for (const bool start : {false, true}) {
+    SCOPED_TRACE(start ? "start phase" : "stop phase");
+    FakeClock clock;
+    FakeService service(clock, start ? st::kStopped : st::kRunning);
+    service.stopAccepted = false;
+    service.startSucceeds = false;
+    EXPECT_FALSE(RunServiceSwitch(start, service, kNoPump, clock));
+    EXPECT_EQ(service.Requests(), std::vector<std::string>{start ? "start" : "stop"});
+    EXPECT_TRUE(clock.sleeps.empty()) << "a refused request must not be waited for";
+  }
+}
+
+TEST(ServiceSwitch, OpenAndQueryFailuresGiveFalseAndSendNothing)
+{
+  struct Case {
+    const char* name;
+    bool managerOpens;
+    bool serviceOpens;
+    bool queryWorks;
+    std::vector<std::string> calls;
+  };
+  const Case cases[] = {
+      {"manager", false, true, true, {"manager"}},
+      {"service", true, false, true, {"manager", "service"}},
+      {"query", true, true, false, {"manager", "service"}},
+  };
+  for (const auto& c : cases) {
+    for (const bool start : {false, true}) {
+      for (const std::uint32_t initial : {st::kRunning, st::kStopped}) {
+        SCOPED_TRACE(std::string(c.name) + " fails, state " + std::to_string(initial) + (start ? " start" : " stop"));
+        FakeClock clock;
+        FakeService service(clock, initial);
+        service.managerOpens = c.managerOpens;
+        service.serviceOpens = c.serviceOpens;
+        if (!c.queryWorks) service.queryFailsAfter = 0;
+        EXPECT_FALSE(RunServiceSwitch(start, service, kNoPump, clock));
+        EXPECT_EQ(service.calls, c.calls);
+        EXPECT_EQ(service.queries, c.queryWorks || !c.serviceOpens || !c.managerOpens ? 0 : 1);
+      }
+    }
+  }
+}
+
+TEST(ServiceSwitch, StopPhaseWaitsUntilStopped)
+{
+  FakeClock clock;
+  FakeService service(clock, st::kRunning);
+  service.stopTakes = milliseconds(2000);
+  service.waitHintMs = 1000; // polls every 100 ms
+  EXPECT_TRUE(RunServiceSwitch(false, service, kNoPump, clock));
+  EXPECT_EQ(service.state, st::kStopped);
+  EXPECT_GE(clock.Elapsed(), milliseconds(2000));
+  EXPECT_LT(clock.Elapsed(), milliseconds(2100));
+  EXPECT_EQ(service.Requests(), std::vector<std::string>{"stop"});
+}
+
+TEST(ServiceSwitch, StopPhaseStillTrueWhenTheBoundPasses)
+{
+  FakeClock clock;
+  FakeService service(clock, st::kRunning);
+  service.stopTakes.reset();
+  service.waitHintMs = 4370; // polls 437 ms apart, which do not divide the bound: the last one is cut short
+  EXPECT_TRUE(RunServiceSwitch(false, service, kNoPump, clock));
+  EXPECT_EQ(service.state, st::kStopPending);
+  EXPECT_EQ(clock.Elapsed(), kServiceWaitBound);
+  EXPECT_EQ(service.Requests(), std::vector<std::string>{"stop"});
+}
+
+TEST(ServiceSwitch, StartPhaseWaitsForAStopInProgressThenStarts)
+{
+  FakeClock clock;
+  FakeService service(clock, st::kStopPending);
+  service.stopsAt = WaitClock::TimePoint() + milliseconds(3000);
+  service.waitHintMs = 2000; // polls every 200 ms
+  EXPECT_TRUE(RunServiceSwitch(true, service, kNoPump, clock));
+  EXPECT_EQ(service.Requests(), std::vector<std::string>{"start"});
+  ASSERT_TRUE(service.startedAt);
+  EXPECT_GE(*service.startedAt, milliseconds(3000));
+  EXPECT_LT(*service.startedAt, milliseconds(3200));
+}
+
+TEST(ServiceSwitch, StartPhaseOnAStopInProgressGivesTheStartsResult)
+{
+  FakeClock clock;
+  FakeService service(clock, st::kStopPending);
+  service.stopsAt = WaitClock::TimePoint() + milliseconds(400);
+  service.startSucceeds = false;
+  EXPECT_FALSE(RunServiceSwitch(true, service, kNoPump, clock));
+  EXPECT_EQ(service.Requests(), std::vector<std::string>{"start"});
+}
+
+TEST(ServiceSwitch, StartPhaseSendsNothingWhenTheStopOutlastsTheBound)
+{
+  FakeClock clock;
+  FakeService service(clock, st::kStopPending);
+  service.waitHintMs = 1000;
+  EXPECT_FALSE(RunServiceSwitch(true, service, kNoPump, clock));
+  EXPECT_TRUE(service.Requests().empty());
+  EXPECT_EQ(clock.Elapsed(), kServiceWaitBound);
+}
+
+TEST(ServiceSwitch, AFailingPollEndsTheWait)
+{
+  struct Case {
+    const char* name;
+    bool start;
+    std::uint32_t initial;
+    bool result;
+    std::vector<std::string> sent;
+  };
+  const Case cases[] = {
+      {"stop phase keeps the accepted stop", false, st::kRunning, true, {"stop"}},
+      {"start phase sends nothing", true, st::kStopPending, false, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeClock clock;
+    FakeService service(clock, c.initial);
+    service.stopTakes.reset();
+    service.queryFailsAfter = 1; // the first query answers, the first poll fails
+    EXPECT_EQ(RunServiceSwitch(c.start, service, kNoPump, clock), c.result);
+    EXPECT_EQ(service.Requests(), c.sent);
+    EXPECT_EQ(service.queries, 2);
+    EXPECT_EQ(clock.Elapsed(), kServicePollMin);
+  }
+}
+
+TEST(ServicePollInterval, IsATenthOfTheWaitHintWithinLimits)
+{
+  struct Case {
+    std::uint32_t hint;
+    long long ms;
+  };
+  const Case cases[] = {{0, 50},     {100, 50},   {499, 50},   {500, 50},   {510, 51},    {1000, 100},
+                        {2345, 234}, {4999, 499}, {5000, 500}, {5010, 500}, {60000, 500}, {4294967295u, 500}};
+  for (const auto& c : cases) EXPECT_EQ(ServicePollInterval(c.hint).count(), c.ms) << "hint " << c.hint;
+}
+
+TEST(ServiceSwitch, PollsFollowTheWaitHintOfTheLatestStatus)
+{
+  FakeClock clock;
+  FakeService service(clock, st::kRunning);
+  service.stopTakes = milliseconds(1000);
+  service.waitHintMs = 3000;
+  EXPECT_TRUE(RunServiceSwitch(false, service, kNoPump, clock));
+  ASSERT_FALSE(clock.sleeps.empty());
+  for (const auto& sleep : clock.sleeps) EXPECT_EQ(sleep, milliseconds(300));
+  EXPECT_EQ(clock.Elapsed(), milliseconds(1200));
+}
+
+TEST(ServiceSwitch, PumpRunsBetweenPollsAndTheRemainderIsSlept)
+{
+  struct Case {
+    milliseconds pumpTakes;
+    milliseconds expectedSleep; // per poll, with polls 100 ms apart
+  };
+  const Case cases[] = {{milliseconds(0), milliseconds(100)},
+                        {milliseconds(30), milliseconds(70)},
+                        {milliseconds(100), milliseconds(0)},
+                        {milliseconds(250), milliseconds(0)}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE("pump takes " + std::to_string(c.pumpTakes.count()) + " ms");
+    FakeClock clock;
+    FakeService service(clock, st::kRunning);
+    service.stopTakes = milliseconds(1000);
+    service.waitHintMs = 1000;
+    int pumps = 0;
+    int queriesAtPump = -1;
+    bool pumpBeforeEachPoll = true;
+    const std::function<void()> pump = [&] {
+      // Each pump follows the previous poll: one query more than at the last pump.
+      if (queriesAtPump >= 0 && service.queries != queriesAtPump + 1) pumpBeforeEachPoll = false;
+      queriesAtPump = service.queries;
+      ++pumps;
+      clock.now += c.pumpTakes;
+    };
+    EXPECT_TRUE(RunServiceSwitch(false, service, pump, clock));
+    EXPECT_EQ(service.state, st::kStopped);
+    EXPECT_TRUE(pumpBeforeEachPoll);
+    EXPECT_EQ(pumps, service.queries - 1); // every poll but the first query follows a pump
+    EXPECT_GE(pumps, 1);
+    for (const auto& sleep : clock.sleeps) EXPECT_EQ(sleep, c.expectedSleep);
+    if (c.expectedSleep.count() == 0) {
+      EXPECT_TRUE(clock.sleeps.empty());
+    }
+  }
+}
+
+TEST(ServiceSwitch, PumpIsNotCalledWithoutAWait)
+{
+  for (const std::uint32_t initial : {st::kStopped, st::kRunning, st::kPaused}) {
+    for (const bool start : {false, true}) {
+      if (initial == st::kRunning && !start) continue; // the one case that waits
+      FakeClock clock;
+      FakeService service(clock, initial);
+      int pumps = 0;
+      RunServiceSwitch(
+          start, service, [&] { ++pumps; }, clock);
+      EXPECT_EQ(pumps, 0) << "state " << initial << (start ? " start" : " stop");
+      EXPECT_EQ(service.queries, 1) << "neither phase waits for RUNNING";
+      EXPECT_TRUE(clock.sleeps.empty());
+    }
+  }
+}
+
+TEST(ServiceSwitch, ExceptionsOfThePumpPassThrough)
+{
+  FakeClock clock;
+  FakeService service(clock, st::kRunning);
+  service.stopTakes = milliseconds(500);
+  EXPECT_THROW(RunServiceSwitch(
+                   false, service, [] { throw std::runtime_error("pump"); }, clock),
+               std::runtime_error);
+}
+
+} // namespace
+} // namespace fbu

@@ -1,0 +1,247 @@
+// The stand-in database service: a real own-process Win32 service that only reports the
+// states a test asks for (through the control file next to it) and appends, at each
+// start, the DefaultDbCachePages value it finds in its instance's firebird.conf.
+#include <windows.h>
+
+#include <condition_variable>
+#include <cstdlib>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "support/standin/StandinControl.h"
+
+namespace {
+
+namespace standin = fbu::test::standin;
+
+constexpr DWORD kPendingWaitHintMs = 1000;
+constexpr DWORD kPendingSliceMs = 100; // the check point moves on this often while pending
+constexpr char kCacheKey[] = "DefaultDbCachePages";
+
+struct Settings {
+  DWORD startDelay = 0;
+  DWORD stopDelay = 0;
+  DWORD pauseDelay = 0;
+  DWORD continueDelay = 0;
+  bool acceptStop = true;
+};
+
+std::wstring ExeFolder()
+{
+  std::wstring path(32768, L'\0');
+  path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+  return path.substr(0, path.find_last_of(L"\\/"));
+}
+
+std::wstring InstanceFolder()
+{
+  const std::wstring bin = ExeFolder();
+  return bin.substr(0, bin.find_last_of(L"\\/"));
+}
+
+std::optional<std::string> ReadAll(const std::wstring& path)
+{
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string bytes;
+  char buffer[4096];
+  DWORD done = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &done, nullptr) && done) bytes.append(buffer, done);
+  CloseHandle(file);
+  return bytes;
+}
+
+std::string Trimmed(const std::string& text)
+{
+  const auto blank = " \t\r\n";
+  const auto first = text.find_first_not_of(blank);
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(blank) - first + 1);
+}
+
+template <class Visit> void ForEachLine(const std::string& bytes, Visit visit)
+{
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t end = bytes.find('\n', start);
+    if (end == std::string::npos) end = bytes.size();
+    if (!visit(bytes.substr(start, end - start))) return;
+    start = end + 1;
+  }
+}
+
+Settings ReadSettings()
+{
+  Settings settings;
+  const auto bytes = ReadAll(ExeFolder() + L"\\" + standin::kControlFile);
+  if (!bytes) return settings;
+  ForEachLine(*bytes, [&](const std::string& line) {
+    const auto eq = line.find('=');
+    if (eq == std::string::npos) return true;
+    const std::string key = Trimmed(line.substr(0, eq));
+    const DWORD value = std::strtoul(Trimmed(line.substr(eq + 1)).c_str(), nullptr, 10);
+    if (key == "start-delay") settings.startDelay = value;
+    if (key == "stop-delay") settings.stopDelay = value;
+    if (key == "pause-delay") settings.pauseDelay = value;
+    if (key == "continue-delay") settings.continueDelay = value;
+    if (key == "accept-stop") settings.acceptStop = value != 0;
+    return true;
+  });
+  return settings;
+}
+
+// The text after the '=' of the first line that names the key and has one; empty when
+// there is none.
+std::string CacheValue()
+{
+  std::string value;
+  if (const auto conf = ReadAll(InstanceFolder() + L"\\firebird.conf")) {
+    ForEachLine(*conf, [&](const std::string& line) {
+      const auto eq = line.find('=');
+      if (line.find(kCacheKey) == std::string::npos || eq == std::string::npos) return true;
+      value = Trimmed(line.substr(eq + 1));
+      return false;
+    });
+  }
+  return value;
+}
+
+void RecordStart()
+{
+  const std::wstring log = InstanceFolder() + L"\\" + standin::kStartLog;
+  std::size_t starts = 0;
+  if (const auto old = ReadAll(log)) ForEachLine(*old, [&](const std::string&) { return ++starts, true; });
+  const std::string line = "start " + std::to_string(starts + 1) + " " + kCacheKey + "=" + CacheValue() + "\r\n";
+  // Opened for each line so a test can read the log while the service runs.
+  const HANDLE file = CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD done = 0;
+  WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &done, nullptr);
+  CloseHandle(file);
+}
+
+// One running service. The control handler only records a request and reports the
+// pending state; the service's main thread holds that state and then reports the next.
+class StandinService {
+public:
+  void Run(const wchar_t* name)
+  {
+    handle_ = RegisterServiceCtrlHandlerExW(name, &StandinService::Handler, this);
+    if (!handle_) return;
+    std::unique_lock lock(mutex_);
+    settings_ = ReadSettings();
+    Hold(lock, SERVICE_START_PENDING, settings_.startDelay);
+    RecordStart(); // before RUNNING, so whoever sees RUNNING finds the line
+    Report(SERVICE_RUNNING);
+    for (;;) {
+      cv_.wait(lock, [&] { return !requests_.empty(); });
+      const DWORD request = requests_.front();
+      requests_.pop_front();
+      if (request == SERVICE_CONTROL_STOP) {
+        Hold(lock, SERVICE_STOP_PENDING, settings_.stopDelay);
+        Report(SERVICE_STOPPED);
+        return;
+      }
+      if (request == SERVICE_CONTROL_PAUSE) {
+        Hold(lock, SERVICE_PAUSE_PENDING, settings_.pauseDelay);
+        Report(SERVICE_PAUSED);
+      } else {
+        Hold(lock, SERVICE_CONTINUE_PENDING, settings_.continueDelay);
+        Report(SERVICE_RUNNING);
+      }
+    }
+  }
+
+private:
+  static DWORD WINAPI Handler(DWORD control, DWORD, void*, void* context)
+  {
+    return static_cast<StandinService*>(context)->Control(control);
+  }
+
+  DWORD Control(DWORD control)
+  {
+    std::lock_guard lock(mutex_);
+    settings_ = ReadSettings();
+    const DWORD state = status_.dwCurrentState;
+    const bool settled = state == SERVICE_RUNNING || state == SERVICE_PAUSED;
+    switch (control) {
+    case SERVICE_CONTROL_STOP:
+      if (!(status_.dwControlsAccepted & SERVICE_ACCEPT_STOP)) return ERROR_INVALID_SERVICE_CONTROL;
+      if (!settled) return ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
+      return Request(control, SERVICE_STOP_PENDING);
+    case SERVICE_CONTROL_PAUSE:
+      if (state != SERVICE_RUNNING) return ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
+      return Request(control, SERVICE_PAUSE_PENDING);
+    case SERVICE_CONTROL_CONTINUE:
+      if (state != SERVICE_PAUSED) return ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
+      return Request(control, SERVICE_CONTINUE_PENDING);
+    case SERVICE_CONTROL_INTERROGATE: return NO_ERROR;
+    case standin::kReloadControl:
+      Report(state); // the accepted controls follow the file just read
+      return NO_ERROR;
+    default: return ERROR_CALL_NOT_IMPLEMENTED;
+    }
+  }
+
+  DWORD Request(DWORD control, DWORD pendingState)
+  {
+    Report(pendingState);
+    requests_.push_back(control);
+    cv_.notify_one();
+    return NO_ERROR;
+  }
+
+  // Stays in a pending state for ms, moving the check point on as a live service does.
+  void Hold(std::unique_lock<std::mutex>& lock, DWORD pendingState, DWORD ms)
+  {
+    Report(pendingState);
+    for (DWORD held = 0; held < ms; held += kPendingSliceMs) {
+      lock.unlock();
+      Sleep(ms - held < kPendingSliceMs ? ms - held : kPendingSliceMs);
+      lock.lock();
+      ++status_.dwCheckPoint;
+      SetServiceStatus(handle_, &status_);
+    }
+  }
+
+  void Report(DWORD state)
+  {
+    const bool pending = state != SERVICE_RUNNING && state != SERVICE_PAUSED && state != SERVICE_STOPPED;
+    status_.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
+    if (state != status_.dwCurrentState) status_.dwCheckPoint = pending ? 1 : 0;
+    status_.dwCurrentState = state;
+    status_.dwControlsAccepted = pending || state == SERVICE_STOPPED
+                                     ? 0
+                                     : SERVICE_ACCEPT_PAUSE_CONTINUE | (settings_.acceptStop ? SERVICE_ACCEPT_STOP : 0);
+    status_.dwWin32ExitCode = NO_ERROR;
+    status_.dwWaitHint = pending ? kPendingWaitHintMs : 0;
+    SetServiceStatus(handle_, &status_);
+  }
+
+  SERVICE_STATUS_HANDLE handle_ = nullptr;
+  SERVICE_STATUS status_{};
+  Settings settings_;
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::deque<DWORD> requests_;
+};
+
+void WINAPI ServiceMain(DWORD argc, wchar_t** argv)
+{
+  StandinService service;
+  service.Run(argc > 0 && argv[0] ? argv[0] : L"");
+}
+
+} // namespace
+
+int main()
+{
+  // An own-process service: the control manager passes the real name to ServiceMain.
+  wchar_t anyName[] = L"";
+  SERVICE_TABLE_ENTRYW table[] = {{anyName, ServiceMain}, {nullptr, nullptr}};
+  return StartServiceCtrlDispatcherW(table) ? 0 : 1;
+}
