@@ -1,0 +1,357 @@
+#include "e2e/DemoInstallation.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace fbu::test {
+
+namespace {
+
+constexpr wchar_t kServiceName[] = L"FirebirdServerDefaultInstance";
+constexpr char kKey[] = "DefaultDbCachePages";
+
+struct InstanceFolder {
+  const wchar_t* name;
+  const char* config; // nullptr: the instance has no firebird.conf
+};
+
+// Line-break styles and key mentions of real files: LF ends, a commented key that the
+// update activates, a later mention that stays, no final line break.
+const InstanceFolder kInstances[] = {
+    {L"Firebird_3_0", "# Firebird 3\n#\nDefaultDbCachePages = 75\nRemoteServicePort = 3050\n"},
+    {L"Firebird_4_0",
+     "# Firebird 4\r\n#DefaultDbCachePages = 2048\r\nServerMode = Super\r\n#DefaultDbCachePages = 1024"},
+    {L"Firebird_5_0", nullptr},
+};
+constexpr wchar_t kServiceInstance[] = L"Firebird_4_0";
+constexpr wchar_t kHiddenFolder[] = L"Backup";
+constexpr char kHiddenConfig[] = "DefaultDbCachePages = 9999\r\n";
+
+// What the program makes of a file: lines split at CR LF, CR or LF, the first line that
+// mentions the key replaced, every line ended by CR LF. Unchanged when nothing matches.
+std::string Rewritten(const std::string& bytes, const std::string& value)
+{
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] != '\r' && bytes[i] != '\n') continue;
+    lines.push_back(bytes.substr(start, i - start));
+    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < bytes.size()) lines.push_back(bytes.substr(start));
+  bool matched = false;
+  for (auto& line : lines) {
+    if (line.find(kKey) != std::string::npos) {
+      line = std::string(kKey) + " = " + value;
+      matched = true;
+      break;
+    }
+  }
+  if (!matched) return bytes;
+  std::string out;
+  for (const auto& line : lines) out += line + "\r\n";
+  return out;
+}
+
+std::wstring EnvironmentValue(const wchar_t* name)
+{
+  wchar_t buffer[32768];
+  const DWORD n = GetEnvironmentVariableW(name, buffer, 32768);
+  return n && n < 32768 ? std::wstring(buffer, n) : std::wstring();
+}
+
+bool Exists(const std::wstring& path)
+{
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool WaitUntil(DWORD timeoutMs, const auto& condition)
+{
+  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount64() > end) return false;
+    Sleep(25);
+  }
+}
+
+std::string Narrow(const std::wstring& text)
+{
+  return std::string(text.begin(), text.end());
+}
+
+} // namespace
+
+std::wstring BuiltFile(const wchar_t* variable)
+{
+  std::wstring path = EnvironmentValue(variable);
+  if (path.empty()) throw std::runtime_error("environment variable not set: " + Narrow(variable));
+  // Wine maps the Unix root to drive Z:.
+  for (auto& c : path)
+    if (c == L'/') c = L'\\';
+  return L"Z:" + path;
+}
+
+DemoInstallation::DemoInstallation()
+{
+  // "ProgramFiles(86)" is empty under wine64, so the program looks where "ProgramFiles" points.
+  root_ = EnvironmentValue(L"ProgramFiles") + L"\\Firebird";
+  if (Exists(root_)) throw std::runtime_error("a Firebird folder is already present: " + Narrow(root_));
+  CreateDirectoryW(root_.c_str(), nullptr);
+  for (const auto& instance : kInstances) {
+    const std::wstring folder = root_ + L"\\" + instance.name;
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CreateDirectoryW((folder + L"\\bin").c_str(), nullptr);
+    if (instance.config) WriteFileBytes(folder + L"\\firebird.conf", instance.config);
+  }
+  const std::wstring hidden = root_ + L"\\" + kHiddenFolder;
+  CreateDirectoryW(hidden.c_str(), nullptr);
+  hiddenConfig_ = hidden + L"\\firebird.conf";
+  WriteFileBytes(hiddenConfig_, kHiddenConfig);
+  SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN);
+
+  serviceInstance_ = root_ + L"\\" + kServiceInstance;
+  const std::wstring exe = serviceInstance_ + L"\\bin\\fbu_standin_service.exe";
+  if (!CopyFileW(BuiltFile(L"FBU_STANDIN").c_str(), exe.c_str(), FALSE))
+    throw std::runtime_error("cannot copy the stand-in service");
+  service_.emplace(kServiceName, L"\"" + exe + L"\"");
+  if (!service_->Start() || !service_->WaitForState(SERVICE_RUNNING))
+    throw std::runtime_error("the stand-in service does not start");
+}
+
+DemoInstallation::~DemoInstallation()
+{
+  service_.reset(); // stopped and deleted before its executable is removed
+  RemoveTree(root_);
+}
+
+std::map<std::wstring, std::string> DemoInstallation::Snapshot() const
+{
+  std::map<std::wstring, std::string> files;
+  for (const auto& instance : kInstances) {
+    const std::wstring path = root_ + L"\\" + instance.name + L"\\firebird.conf";
+    if (Exists(path)) files[path] = ReadFileBytes(path);
+  }
+  files[hiddenConfig_] = ReadFileBytes(hiddenConfig_);
+  return files;
+}
+
+void DemoInstallation::ExpectWritten(const std::map<std::wstring, std::string>& before, const std::string& value) const
+{
+  const auto now = Snapshot();
+  ASSERT_EQ(now.size(), before.size());
+  for (const auto& [path, bytes] : before) {
+    SCOPED_TRACE(Narrow(path));
+    const std::string expected = path == hiddenConfig_ ? bytes : Rewritten(bytes, value);
+    EXPECT_EQ(now.at(path), expected);
+  }
+}
+
+std::vector<std::wstring> DemoInstallation::ConfigFilesInProgramOrder() const
+{
+  std::vector<std::wstring> files;
+  WIN32_FIND_DATAW data;
+  UniqueFindHandle find(FindFirstFileW((root_ + L"\\*.*").c_str(), &data));
+  if (!find) return files;
+  do {
+    if (data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) continue;
+    const std::wstring path = root_ + L"\\" + data.cFileName + L"\\firebird.conf";
+    const DWORD attrs = GetFileAttributesW(path.c_str());
+    if (attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(path);
+  } while (FindNextFileW(find.get(), &data));
+  return files;
+}
+
+DWORD DemoInstallation::ServiceState() const
+{
+  return service_->State();
+}
+
+bool DemoInstallation::WaitForServiceState(DWORD state, DWORD timeoutMs) const
+{
+  return service_->WaitForState(state, timeoutMs);
+}
+
+bool DemoInstallation::StopService()
+{
+  return service_->StopAndWait();
+}
+
+std::vector<std::string> DemoInstallation::ServiceStarts() const
+{
+  // The stand-in appends one line per start to "standin-starts.log" in its instance
+  // folder, ending in "=" and the value it read (scripts/demo reads the same file).
+  std::vector<std::string> values;
+  const std::wstring log = serviceInstance_ + L"\\standin-starts.log";
+  if (!Exists(log)) return values;
+  const std::string bytes = ReadFileBytes(log);
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t end = bytes.find('\n', start);
+    if (end == std::string::npos) end = bytes.size();
+    std::string line = bytes.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::size_t eq = line.rfind('=');
+    if (eq != std::string::npos) values.push_back(line.substr(eq + 1));
+    start = end + 1;
+  }
+  return values;
+}
+
+void DemoInstallation::SetServiceStopDelay(DWORD ms)
+{
+  // Read by the stand-in at each stop control: how long to stay in STOP_PENDING.
+  WriteFileBytes(serviceInstance_ + L"\\bin\\standin-control.txt", "stop-delay=" + std::to_string(ms) + "\n");
+}
+
+bool DemoInstallation::WaitForServiceStarts(std::size_t count, DWORD timeoutMs) const
+{
+  return WaitUntil(timeoutMs, [&] { return ServiceStarts().size() >= count; });
+}
+
+std::array<int, 4> Dialog::ChildBounds(HWND child) const
+{
+  RECT r{};
+  GetWindowRect(child, &r);
+  MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+std::wstring Dialog::Text(HWND window)
+{
+  // WM_GETTEXT is carried across processes; GetWindowTextW would not ask the control.
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return L"<no answer>";
+  std::wstring text(length + 1, L'\0');
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutW(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 5000,
+                      &copied);
+  text.resize(copied);
+  return text;
+}
+
+std::vector<std::wstring> Dialog::Items() const
+{
+  std::vector<std::wstring> items;
+  const auto count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    const auto length = SendMessageW(combo, CB_GETLBTEXTLEN, i, 0);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const auto copied = SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+    items.push_back(text);
+  }
+  return items;
+}
+
+bool Dialog::Click(DWORD timeoutMs) const
+{
+  // The click handler runs the whole update before the message returns.
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
+}
+
+bool Dialog::WaitUntilEnabled(DWORD timeoutMs) const
+{
+  return WaitUntil(timeoutMs, [&] { return IsWindowEnabled(button) != FALSE; });
+}
+
+std::wstring Dialog::MessageBoxText(HWND box)
+{
+  // The message box shows its text in a static control with the identifier 0xFFFF.
+  return Text(GetDlgItem(box, 0xFFFF));
+}
+
+ProgramRun::ProgramRun(const std::wstring& arguments)
+{
+  const std::wstring program = BuiltFile(L"FBU_PROGRAM");
+  std::wstring commandLine = L"\"" + program + L"\"";
+  if (!arguments.empty()) commandLine += L" " + arguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &info))
+    throw std::runtime_error("CreateProcessW failed: " + std::to_string(GetLastError()));
+  CloseHandle(info.hThread);
+  process_.reset(info.hProcess);
+  processId_ = info.dwProcessId;
+}
+
+ProgramRun::~ProgramRun()
+{
+  if (WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+    TerminateProcess(process_.get(), 99);
+    WaitForSingleObject(process_.get(), 10000);
+  }
+}
+
+bool ProgramRun::WaitForExit(DWORD timeoutMs)
+{
+  return WaitUntil(timeoutMs, [&] {
+    if (FindWindowOfProcess(false) || FindWindowOfProcess(true)) sawWindow_ = true;
+    return WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0;
+  });
+}
+
+DWORD ProgramRun::ExitCode() const
+{
+  DWORD code = 0;
+  GetExitCodeProcess(process_.get(), &code);
+  return code;
+}
+
+HWND ProgramRun::FindWindowOfProcess(bool owned)
+{
+  struct Search {
+    DWORD processId;
+    bool owned;
+    HWND found;
+  } search{processId_, owned, nullptr};
+  EnumWindows(
+      [](HWND window, LPARAM param) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(param);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        wchar_t cls[32] = {};
+        GetClassNameW(window, cls, 32);
+        if (pid != s->processId || std::wstring(cls) != L"#32770" || !IsWindowVisible(window)) return TRUE;
+        if ((GetWindow(window, GW_OWNER) != nullptr) != s->owned) return TRUE;
+        s->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  if (search.found) sawWindow_ = true;
+  return search.found;
+}
+
+Dialog ProgramRun::WaitForDialog(DWORD timeoutMs)
+{
+  Dialog dialog;
+  WaitUntil(timeoutMs, [&] { return (dialog.window = FindWindowOfProcess(false)) != nullptr; });
+  if (!dialog.window) return dialog;
+  dialog.button = FindWindowExW(dialog.window, nullptr, L"Button", nullptr);
+  dialog.combo = FindWindowExW(dialog.window, nullptr, L"ComboBox", nullptr);
+  dialog.label = FindWindowExW(dialog.window, nullptr, L"Static", nullptr);
+  return dialog;
+}
+
+HWND ProgramRun::WaitForMessageBox(DWORD timeoutMs)
+{
+  HWND box = nullptr;
+  WaitUntil(timeoutMs, [&] {
+    box = FindWindowOfProcess(true);
+    return box != nullptr || WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0;
+  });
+  return box;
+}
+
+HeldOpenFile::HeldOpenFile(const std::wstring& path)
+    : file_(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))
+{
+  if (!file_) throw std::runtime_error("cannot hold the file open");
+}
+
+} // namespace fbu::test

@@ -1,0 +1,108 @@
+#pragma once
+// The pieces of the end-to-end tests: a demo Firebird installation in the test prefix,
+// a run of the real program, and its dialog seen from outside through window messages.
+#include <windows.h>
+
+#include <array>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/WinHandles.h"
+#include "support/WinTestSupport.h"
+
+namespace fbu::test {
+
+// C:\Program Files\Firebird with three instance folders (two with a firebird.conf, one
+// without) and a hidden folder holding a firebird.conf that must never be touched; the
+// stand-in service runs as "FirebirdServerDefaultInstance" from the second instance's
+// bin folder. Everything is removed again on destruction.
+class DemoInstallation {
+public:
+  DemoInstallation();
+  ~DemoInstallation();
+  DemoInstallation(const DemoInstallation&) = delete;
+  DemoInstallation& operator=(const DemoInstallation&) = delete;
+
+  // Bytes of every firebird.conf of the installation, the hidden one included.
+  std::map<std::wstring, std::string> Snapshot() const;
+  // Expects each visible file rewritten from its state in before, with value, and the
+  // hidden one unchanged.
+  void ExpectWritten(const std::map<std::wstring, std::string>& before, const std::string& value) const;
+  // The configuration files the program rewrites, in the order the folder lists them.
+  std::vector<std::wstring> ConfigFilesInProgramOrder() const;
+
+  // The DefaultDbCachePages value the stand-in read at each of its starts, oldest first.
+  std::vector<std::string> ServiceStarts() const;
+  bool WaitForServiceStarts(std::size_t count, DWORD timeoutMs) const;
+  DWORD ServiceState() const;
+  bool WaitForServiceState(DWORD state, DWORD timeoutMs) const;
+  bool StopService();
+  // Makes the stand-in stay in STOP_PENDING for this long after a stop control.
+  void SetServiceStopDelay(DWORD ms);
+
+private:
+  std::wstring root_;
+  std::wstring serviceInstance_;
+  std::wstring hiddenConfig_;
+  mutable std::optional<ScopedService> service_; // its queries are not const
+};
+
+// The real program's dialog, from outside.
+struct Dialog {
+  HWND window = nullptr;
+  HWND label = nullptr;
+  HWND combo = nullptr;
+  HWND button = nullptr;
+
+  // Left, top, width and height in the dialog's client coordinates.
+  std::array<int, 4> ChildBounds(HWND child) const;
+  static std::wstring Text(HWND window);
+  std::vector<std::wstring> Items() const;
+  // Presses the button and waits for the update it runs to finish.
+  bool Click(DWORD timeoutMs) const;
+  bool WaitUntilEnabled(DWORD timeoutMs) const;
+  static std::wstring MessageBoxText(HWND box);
+};
+
+// One run of FbConfigUtility.exe with the given argument text; ended by force if the
+// test leaves it running.
+class ProgramRun {
+public:
+  explicit ProgramRun(const std::wstring& arguments);
+  ~ProgramRun();
+  ProgramRun(const ProgramRun&) = delete;
+  ProgramRun& operator=(const ProgramRun&) = delete;
+
+  bool WaitForExit(DWORD timeoutMs);
+  DWORD ExitCode() const;
+  // The main window (no owner) once it is visible, with its controls.
+  Dialog WaitForDialog(DWORD timeoutMs);
+  // An error report: a dialog window of the process that has an owner.
+  HWND WaitForMessageBox(DWORD timeoutMs);
+  // Whether any window of the process was seen while waiting for it.
+  bool EverShowedDialog() const noexcept { return sawWindow_; }
+
+private:
+  HWND FindWindowOfProcess(bool owned);
+  UniqueKernelHandle process_;
+  DWORD processId_ = 0;
+  bool sawWindow_ = false;
+};
+
+// A file held open without any sharing, as another program may hold it.
+class HeldOpenFile {
+public:
+  explicit HeldOpenFile(const std::wstring& path);
+  HeldOpenFile(const HeldOpenFile&) = delete;
+  HeldOpenFile& operator=(const HeldOpenFile&) = delete;
+
+private:
+  UniqueFileHandle file_;
+};
+
+// A build product named by a variable holding its Unix path, as a Windows path.
+std::wstring BuiltFile(const wchar_t* variable);
+
+} // namespace fbu::test

@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/ProgramUnits.h"
+#include "dbclient/IBIntf.h"
+#include "app/SetDBCachePSize.h"
+#include "base/Exceptions.h"
+#include "tools/ThreadRegistry.h"
+
+namespace fbu {
+namespace {
+
+struct ValueCase {
+  const char* name;
+  std::optional<Text> argument; // first command-line argument, if any
+  int itemIndex;                // combo box selection, -1 for none
+  Text comboText;
+  Text expected;
+};
+
+class ValueChoice : public ::testing::TestWithParam<ValueCase> {};
+
+TEST_P(ValueChoice, PicksThePageCountText)
+{
+  const ValueCase& c = GetParam();
+  const Text* argument = c.argument ? &*c.argument : nullptr;
+  EXPECT_EQ(ChooseCachePagesValue(argument, c.itemIndex, c.comboText), c.expected);
+}
+
+// The argument wins whatever the dialog shows; a selected item's text is taken as it
+// is; free text must be a 32-bit integer in the system's syntax, untrimmed, and is kept
+// in its typed form; anything else gives "256".
+INSTANTIATE_TEST_SUITE_P(Cases, ValueChoice,
+                         ::testing::Values(ValueCase{"ArgumentNumber", u"75", -1, u"", u"75"},
+                                           ValueCase{"ArgumentUnchecked", u"abc", -1, u"", u"abc"},
+                                           ValueCase{"ArgumentBeatsSelection", u"75", 3, u"1024", u"75"},
+                                           ValueCase{"ArgumentEmptyStillWins", u"", 2, u"512", u""},
+                                           ValueCase{"ArgumentKeepsBlanks", u" 9 ", -1, u"", u" 9 "},
+                                           ValueCase{"NothingChosen", std::nullopt, -1, u"", u"256"},
+                                           ValueCase{"ItemSelected", std::nullopt, 4, u"2048", u"2048"},
+                                           ValueCase{"SelectedButOtherTextShown", std::nullopt, 0, u"hello", u"hello"},
+                                           ValueCase{"SelectedWithEmptyTextFallsToParse", std::nullopt, 1, u"", u"256"},
+                                           ValueCase{"Typed1000", std::nullopt, -1, u"1000", u"1000"},
+                                           ValueCase{"TypedLeadingBlank", std::nullopt, -1, u" 512", u" 512"},
+                                           ValueCase{"TypedTrailingBlank", std::nullopt, -1, u"512 ", u"256"},
+                                           ValueCase{"TypedWords", std::nullopt, -1, u"abc", u"256"},
+                                           ValueCase{"TypedBeyondRange", std::nullopt, -1, u"2147483648", u"256"},
+                                           ValueCase{"TypedLowestInt", std::nullopt, -1, u"-2147483648",
+                                                     u"-2147483648"},
+                                           ValueCase{"TypedHexDollar", std::nullopt, -1, u"$200", u"$200"},
+                                           ValueCase{"TypedHex0x", std::nullopt, -1, u"0x200", u"0x200"},
+                                           ValueCase{"TypedHexTooLong", std::nullopt, -1, u"$123456789", u"256"},
+                                           ValueCase{"TypedSignAlone", std::nullopt, -1, u"+", u"256"},
+                                           ValueCase{"TypedPlusSign", std::nullopt, -1, u"+64", u"+64"},
+                                           ValueCase{"TypedLeadingTab", std::nullopt, -1, u"\t512", u"256"}),
+                         [](const ::testing::TestParamInfo<ValueCase>& info) { return std::string(info.param.name); });
+
+struct SwitchCase {
+  const char* name;
+  Text argument;
+  bool isSwitch;
+};
+
+class RegistrationSwitch : public ::testing::TestWithParam<SwitchCase> {};
+
+TEST_P(RegistrationSwitch, Recognised)
+{
+  EXPECT_EQ(IsRegistrationSwitch(GetParam().argument), GetParam().isSwitch) << ToUtf8(GetParam().argument);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RegistrationSwitch,
+    ::testing::Values(SwitchCase{"SlashLower", u"/regserver", true}, SwitchCase{"DashMixed", u"-UnRegServer", true},
+                      SwitchCase{"SlashUpperPerUser", u"/REGSERVERPERUSER", true},
+                      SwitchCase{"DashLowerPerUser", u"-unregserverperuser", true},
+                      SwitchCase{"NoIntroducer", u"regserver", false}, SwitchCase{"Backslash", u"\\regserver", false},
+                      SwitchCase{"TrailingBlank", u"/regserver ", false},
+                      SwitchCase{"DoubleSlash", u"//regserver", false}, SwitchCase{"Shortened", u"/regserv", false},
+                      SwitchCase{"SlashAlone", u"/", false}, SwitchCase{"Empty", u"", false},
+                      SwitchCase{"Lengthened", u"/unregserverperusers", false}),
+    [](const ::testing::TestParamInfo<SwitchCase>& info) { return std::string(info.param.name); });
+
+TEST(RegistrationSwitches, AnyPositionCounts)
+{
+  EXPECT_TRUE(HasRegistrationSwitch({u"75", u"x", u"-RegServer"}));
+  EXPECT_FALSE(HasRegistrationSwitch({u"75", u"regserver"}));
+  EXPECT_FALSE(HasRegistrationSwitch({}));
+}
+
+TEST(RefusedValue, LineBreaksAndNulAreRefused)
+{
+  for (const Text& bad : {Text(u"75\r\nDefaultDbCachePages = 9"), Text(u"75\n"), Text(u"\r"),
+                          Text(u"7\0"
+                               u"5",
+                               3)}) {
+    try {
+      CheckCachePagesValue(bad);
+      ADD_FAILURE() << "accepted a value with a line break or NUL";
+    } catch (const Exception& e) {
+      EXPECT_NE(e.Message().find(u"line breaks"), Text::npos);
+    }
+  }
+}
+
+TEST(RefusedValue, EverythingElseIsWrittenUnchecked)
+{
+  for (const Text& good : {Text(u"abc"), Text(u""), Text(u" 512"), Text(u"\t1"), Text(100000, u'9')})
+    EXPECT_NO_THROW(CheckCachePagesValue(good));
+}
+
+TEST(ProgramUnits, StartAndStopInOrder)
+{
+  StartupSequence units;
+  RegisterProgramUnits(units);
+  units.Startup();
+  EXPECT_NE(RegisteredBlocks(), nullptr);
+  EXPECT_TRUE(IsMainThread());
+  EXPECT_EQ(units.StartedUnits(), (std::vector<std::string>{"ThreadRegistry", "LargeSets", "IBIntf"}));
+  Text name = u"ibembedded";
+  ASSERT_NE(FindClientLibrary(name), nullptr); // the variant map exists while the units run
+  EXPECT_EQ(name, Text(u"IBEmbedded"));
+  units.Shutdown();
+  EXPECT_EQ(RegisteredBlocks(), nullptr);
+  EXPECT_TRUE(units.StartedUnits().empty());
+}
+
+} // namespace
+} // namespace fbu
