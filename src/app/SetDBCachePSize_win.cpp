@@ -298,6 +298,9 @@ bool TDBConfigForm::RunUpdate(void* Sender)
   } catch (const std::exception& error) {
     ok = false;
     HandleException(error);
+  } catch (...) {
+    ok = false;
+    HandleException(Exception(u"Unknown error"));
   }
   if (Button1) {
     EnableWindow(Button1, TRUE);

@@ -3,6 +3,8 @@
 // is 1252).
 #include <windows.h>
 
+#include <sddl.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -260,6 +262,39 @@ TEST_F(SetConfigFile, HiddenFileStaysHidden)
   // it back.
   EXPECT_TRUE(GetFileAttributesW(Conf().c_str()) & FILE_ATTRIBUTE_HIDDEN);
   ExpectNoTemporaryLeft();
+}
+
+std::wstring DaclText(const std::wstring& path)
+{
+  DWORD size = 0;
+  GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+  std::vector<BYTE> descriptor(size);
+  if (!size || !GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), size, &size)) return {};
+  LPWSTR text = nullptr;
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.data(), SDDL_REVISION_1,
+                                                            DACL_SECURITY_INFORMATION, &text, nullptr))
+    return {};
+  std::wstring result(text);
+  LocalFree(text);
+  return result;
+}
+
+TEST_F(SetConfigFile, SecurityDescriptorIsKept)
+{
+  WriteFileBytes(Conf(), "DefaultDbCachePages = 1\n");
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;FA;;;WD)(A;;FR;;;BU)", SDDL_REVISION_1,
+                                                                   &descriptor, nullptr));
+  const BOOL set = SetFileSecurityW(Conf().c_str(), DACL_SECURITY_INFORMATION, descriptor);
+  LocalFree(descriptor);
+  ASSERT_TRUE(set);
+  const std::wstring before = DaclText(Conf());
+  // Wine keeps security descriptors only where the host file system stores extended
+  // attributes; without them there is nothing to compare.
+  if (before.find(L"BU") == std::wstring::npos) GTEST_SKIP() << "this Wine prefix stores no file security descriptors";
+  EXPECT_TRUE(SetConfigFileValue(T(Conf()), u"DefaultDbCachePages", u"2"));
+  EXPECT_EQ(ReadFileBytes(Conf()), "DefaultDbCachePages = 2\r\n");
+  EXPECT_EQ(DaclText(Conf()), before);
 }
 
 // Failures: the error text names the full path and the system's reason, the original
