@@ -1,5 +1,7 @@
 #include "e2e/DemoInstallation.h"
 
+#include "support/StandinService.h"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -181,23 +183,7 @@ bool DemoInstallation::StopService()
 
 std::vector<std::string> DemoInstallation::ServiceStarts() const
 {
-  // The stand-in appends one line per start to "standin-starts.log" in its instance
-  // folder, ending in "=" and the value it read (scripts/demo reads the same file).
-  std::vector<std::string> values;
-  const std::wstring log = serviceInstance_ + L"\\standin-starts.log";
-  if (!Exists(log)) return values;
-  const std::string bytes = ReadFileBytes(log);
-  std::size_t start = 0;
-  while (start < bytes.size()) {
-    std::size_t end = bytes.find('\n', start);
-    if (end == std::string::npos) end = bytes.size();
-    std::string line = bytes.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const std::size_t eq = line.rfind('=');
-    if (eq != std::string::npos) values.push_back(line.substr(eq + 1));
-    start = end + 1;
-  }
-  return values;
+  return StandinStartValues(serviceInstance_);
 }
 
 void DemoInstallation::SetServiceStopDelay(DWORD ms)

@@ -15,6 +15,10 @@
 
 namespace fbu::test {
 
+// The DefaultDbCachePages value the stand-in read at each of its starts, oldest first,
+// from the start log in its instance folder.
+std::vector<std::string> StandinStartValues(const std::wstring& instanceFolder);
+
 class StandinService {
 public:
   // Installs the service, stopped. The executable is the one named by FBU_STANDIN (a

@@ -95,12 +95,12 @@ bool StandinService::Send(DWORD control)
   return service && ControlService(service.get(), control, &status);
 }
 
-std::vector<std::string> StandinService::Starts() const
+std::vector<std::string> StandinStartValues(const std::wstring& instanceFolder)
 {
   // One line per start, ending in "=" and the value read; the text after the last '='.
   std::vector<std::string> values;
-  const std::wstring log = instance_ + L"\\" + standin::kStartLog;
-  if (!Exists(log)) return values;
+  const std::wstring log = instanceFolder + L"\\" + standin::kStartLog;
+  if (GetFileAttributesW(log.c_str()) == INVALID_FILE_ATTRIBUTES) return values;
   const std::string bytes = ReadFileBytes(log);
   std::size_t start = 0;
   while (start < bytes.size()) {
@@ -113,6 +113,11 @@ std::vector<std::string> StandinService::Starts() const
     start = end + 1;
   }
   return values;
+}
+
+std::vector<std::string> StandinService::Starts() const
+{
+  return StandinStartValues(instance_);
 }
 
 bool StandinService::WaitForStarts(std::size_t count, DWORD timeoutMs) const
