@@ -5,6 +5,7 @@
 
 #include "FakeClient.h"
 #include "dbclient/IBIntf.h"
+#include "support/ErrorText.h"
 
 namespace fbu {
 namespace {
@@ -69,15 +70,7 @@ protected:
 
   static std::string ErrorOf(const std::function<void()>& action, int* sqlCode = nullptr)
   {
-    try {
-      action();
-    } catch (const EIBClientError& e) {
-      if (sqlCode) *sqlCode = e.SQLCode;
-      return e.what();
-    } catch (const Exception& e) {
-      return std::string("other: ") + e.what();
-    }
-    return "(nothing raised)";
+    return test::ClientErrorOf(action, sqlCode);
   }
 
   const Text kClientPath = u"C:\\Program Files\\Firebird\\bin\\fbclient.dll";

@@ -4,19 +4,12 @@
 #include <string>
 
 #include "collections/FastList.h"
+#include "support/ErrorText.h"
 
 namespace fbu {
 namespace {
 
-std::string ListErrorOf(const std::function<void()>& f)
-{
-  try {
-    f();
-  } catch (const EListError& e) {
-    return e.what();
-  }
-  return "<no EListError>";
-}
+using test::ListErrorOf;
 
 TEST(TFastList, AddIfNotHas)
 {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "collections/LargeSets.h"
+#include "support/ErrorText.h"
 
 namespace fbu {
 namespace {
@@ -32,15 +33,7 @@ std::vector<std::string> Texts(const TListFromSets& list)
   return out;
 }
 
-std::string ListErrorOf(const std::function<void()>& f)
-{
-  try {
-    f();
-  } catch (const EListError& e) {
-    return e.what();
-  }
-  return "<no EListError>";
-}
+using test::ListErrorOf;
 
 TEST(TListFromSets, CreateAndSetSize)
 {

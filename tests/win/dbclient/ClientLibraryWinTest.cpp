@@ -14,6 +14,7 @@
 #include "dbclient/IBIntf.h"
 #include "dbclient/PEImage.h"
 #include "support/WinTestSupport.h"
+#include "support/ErrorText.h"
 
 namespace fbu {
 namespace {
@@ -89,15 +90,7 @@ protected:
 
   static std::string ErrorOf(const std::function<void()>& action, int* sqlCode = nullptr)
   {
-    try {
-      action();
-    } catch (const EIBClientError& e) {
-      if (sqlCode) *sqlCode = e.SQLCode;
-      return e.what();
-    } catch (const Exception& e) {
-      return std::string("other: ") + e.what();
-    }
-    return "(nothing raised)";
+    return test::ClientErrorOf(action, sqlCode);
   }
 
   ScopedTempDir root{L"fbu-client"};
