@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <random>
 #include <string>
 
@@ -95,12 +96,26 @@ INSTANTIATE_TEST_SUITE_P(
         RewriteCase{"NoFinalBreak", "DefaultDbCachePages", u"9", "DefaultDbCachePages = 9\r\n"},
         RewriteCase{"EmptyLinesKept", "\n\nDefaultDbCachePages=0", u"2", "\r\n\r\nDefaultDbCachePages = 2\r\n"},
         RewriteCase{"NoKey", "a = 1\nb = 2\n", u"75", std::nullopt},
-        RewriteCase{"LowerCaseKey", "defaultdbcachepages = 2048\n", u"75", std::nullopt},
+        RewriteCase{"LowerCaseSettingReplaced", "defaultdbcachepages = 2048\n", u"75", "DefaultDbCachePages = 75\r\n"},
+        RewriteCase{"LowerCaseMentionOnly", "# see defaultdbcachepages\n", u"75", std::nullopt},
         RewriteCase{"EmptyFile", "", u"75", std::nullopt}, RewriteCase{"BomOnly", "\xEF\xBB\xBF", u"75", std::nullopt},
         RewriteCase{"CommentedKeyBecomesActive", "#DefaultDbCachePages = 2048\n", u"75",
                     "DefaultDbCachePages = 75\r\n"},
-        RewriteCase{"OnlyFirstMention", "# see DefaultDbCachePages\nDefaultDbCachePages = 2048\n", u"75",
-                    "DefaultDbCachePages = 75\r\nDefaultDbCachePages = 2048\r\n"},
+        RewriteCase{"OnlyFirstMention", "# see DefaultDbCachePages\nx DefaultDbCachePages = 2048\n", u"75",
+                    "DefaultDbCachePages = 75\r\nx DefaultDbCachePages = 2048\r\n"},
+        // The server reads active settings only: one already set further down is the
+        // one replaced, not the example in the header comment.
+        RewriteCase{
+            "ActiveSettingBeatsEarlierMentions",
+            "# DefaultDbCachePages = 2048 (example)\n#DefaultDbCachePages = 2048\n  DefaultDbCachePages=1024 # x\n",
+            u"75",
+            "# DefaultDbCachePages = 2048 (example)\r\n#DefaultDbCachePages = 2048\r\nDefaultDbCachePages = 75\r\n"},
+        RewriteCase{"FirstOfTwoActiveSettings", "DefaultDbCachePages=1\n\tDEFAULTDBCACHEPAGES \t= 2\n", u"75",
+                    "DefaultDbCachePages = 75\r\n\tDEFAULTDBCACHEPAGES \t= 2\r\n"},
+        RewriteCase{"IndentedSettingWithTabs", "#x DefaultDbCachePages\n \t DefaultDbCachePages\t=5\n", u"75",
+                    "#x DefaultDbCachePages\r\nDefaultDbCachePages = 75\r\n"},
+        RewriteCase{"LongerNameIsNoSetting", "DefaultDbCachePagesX = 1\nDefaultDbCachePages 5\n", u"75",
+                    "DefaultDbCachePages = 75\r\nDefaultDbCachePages 5\r\n"},
         RewriteCase{"ValueUnchecked", "DefaultDbCachePages=1\n", u" 512", "DefaultDbCachePages =  512\r\n"},
         RewriteCase{"AbcWritten", "DefaultDbCachePages=1\n", u"abc", "DefaultDbCachePages = abc\r\n"},
         RewriteCase{"Utf8BomKept", "\xEF\xBB\xBFx\nDefaultDbCachePages=1\n", u"\u00e9",
@@ -181,16 +196,25 @@ TEST(ConfigText, EmptyKeyMatchesNothing)
 }
 
 // Random content with random breaks: the output, split at CR LF, gives back every
-// original line byte for byte except the first one holding the key.
+// original line byte for byte except the one an update rewrites: the first active
+// setting, else the first mention.
 TEST(ConfigText, RandomContentKeepsEveryOtherLine)
 {
   std::mt19937 random(20261209);
-  const std::string alphabet = "ab=# \t\xE9\x81\x00\r\nDefaultDbCachePages"s;
+  const std::string alphabet = "ab=# \t\xE9\x81\x00\r\n="s;
+  const std::string keys[] = {"DefaultDbCachePages", "defaultDBcachepages"};
+  const auto active = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::size_t name = text.find_first_not_of(" \t");
+    if (name == std::string::npos || text.compare(name, 19, "defaultdbcachepages") != 0) return false;
+    const std::size_t eq = text.find_first_not_of(" \t", name + 19);
+    return eq != std::string::npos && text[eq] == '=';
+  };
   for (int round = 0; round < 300; ++round) {
     std::string input;
     const int length = static_cast<int>(random() % 400);
     for (int i = 0; i < length; ++i) {
-      if (random() % 40 == 0) input += "DefaultDbCachePages";
+      if (random() % 30 == 0) input += keys[random() % 2];
       input.push_back(alphabet[random() % alphabet.size()]);
     }
     // Reference split, one byte at a time.
@@ -210,15 +234,15 @@ TEST(ConfigText, RandomContentKeepsEveryOtherLine)
       }
     }
     if (open) lines.push_back(current);
-    std::size_t match = lines.size();
+    std::size_t mention = lines.size(), setting = lines.size();
     for (std::size_t i = 0; i < lines.size(); ++i) {
       const std::size_t nul = lines[i].find('\0');
-      if (lines[i].substr(0, nul).find("DefaultDbCachePages") != std::string::npos) {
-        match = i;
-        break;
-      }
+      const std::string text = lines[i].substr(0, nul);
+      if (setting == lines.size() && active(text)) setting = i;
+      if (mention == lines.size() && text.find("DefaultDbCachePages") != std::string::npos) mention = i;
       if (nul != std::string::npos) break;
     }
+    const std::size_t match = setting < lines.size() ? setting : mention;
     const auto out = ReplaceKeyLine(input, kKey, u"42", Latin1());
     ASSERT_EQ(out.has_value(), match < lines.size()) << round;
     if (!out) continue;
