@@ -42,26 +42,6 @@ Text FolderOf(const Text& path)
   return slash == Text::npos ? Text(u".") : path.substr(0, slash + 1);
 }
 
-// A plain file, one held open or locked by another process, or a link whose target
-// opens (or is only shared away). Folders do not count.
-bool FileExists(const Text& path)
-{
-  const DWORD attributes = GetFileAttributesW(WidePtr(path));
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    if (GetLastError() != ERROR_SHARING_VIOLATION) return false;
-    WIN32_FIND_DATAW entry{};
-    const UniqueFindHandle search(FindFirstFileW(WidePtr(path), &entry));
-    return search && !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-  }
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return false;
-  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-    const UniqueFileHandle target(CreateFileW(WidePtr(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr));
-    return target || GetLastError() == ERROR_SHARING_VIOLATION;
-  }
-  return true;
-}
-
 AnsiCodePage SystemAnsiCodePage()
 {
   AnsiCodePage page;
@@ -91,26 +71,35 @@ std::string ReadWholeFile(const Text& path)
   TFileStream stream(path, fmOpenRead | fmShareDenyWrite);
   const std::int64_t size = stream.Size();
   // A file the address space cannot hold is refused rather than read in part.
-  if (static_cast<std::uint64_t>(size) > std::string().max_size() / 2)
-    throw EFOpenError(Format(u"Cannot open file \"%s\". %s", {path, SysErrorMessage(ERROR_FILE_TOO_LARGE)}));
+  if (static_cast<std::uint64_t>(size) > std::string().max_size() / 2) RaiseFileOpenError(path, ERROR_FILE_TOO_LARGE);
   std::string bytes(static_cast<std::size_t>(size), '\0');
   stream.ReadBuffer(bytes.data(), size);
   return bytes;
 }
 
-[[noreturn]] void RaiseCreateError(const Text& path, DWORD code)
+SaveFault& ActiveSaveFault()
 {
-  throw EFCreateError(Format(u"Cannot create file \"%s\". %s", {path, SysErrorMessage(code)}));
+  static SaveFault fault;
+  return fault;
 }
 
-// The temporary file of one save, removed again unless it has replaced the target.
+std::uint32_t InjectedFault(SaveStep step)
+{
+  const SaveFault& fault = ActiveSaveFault();
+  return fault ? fault(step) : 0;
+}
+
+// The temporary file of one save, in the target's folder so that the last step is a
+// rename within one volume; removed again unless it has become the target.
 class TemporaryFile {
 public:
   explicit TemporaryFile(const Text& target)
   {
+    if (const std::uint32_t code = InjectedFault(SaveStep::CreateTemporary)) RaiseFileCreateError(target, code);
     std::wstring name(MAX_PATH + 1, L'\0');
-    if (!GetTempFileNameW(WidePtr(FolderOf(target)), L"fbu", 0, name.data())) RaiseCreateError(target, GetLastError());
-    path_ = FullPath(FromWide(name.c_str()));
+    if (!GetTempFileNameW(WidePtr(FolderOf(target)), L"fbu", 0, name.data()))
+      RaiseFileCreateError(target, GetLastError());
+    path_ = FromWide(name.c_str());
   }
   ~TemporaryFile()
   {
@@ -126,70 +115,129 @@ private:
   Text path_;
 };
 
-void WriteAndFlush(const Text& temporary, const Text& target, const ConfigText& content)
+void WriteAndFlush(const Text& temporary, const Text& target, std::string_view bytes)
 {
-  const UniqueFileHandle file(
-      CreateFileW(WidePtr(temporary), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) RaiseCreateError(target, GetLastError());
-  content.Save([&](std::string_view piece) {
-    while (!piece.empty()) {
-      const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(piece.size(), 1u << 30));
-      DWORD written = 0;
-      if (!WriteFile(file.get(), piece.data(), chunk, &written, nullptr) || written == 0)
-        RaiseCreateError(target, GetLastError());
-      piece.remove_prefix(written);
-    }
-  });
-  if (!FlushFileBuffers(file.get())) RaiseCreateError(target, GetLastError());
+  TFileStream stream(temporary, fmOpenWrite | fmShareExclusive);
+  const auto size = static_cast<std::int64_t>(bytes.size());
+  if (const std::uint32_t code = InjectedFault(SaveStep::Write)) {
+    stream.Write(bytes.data(), size / 2);
+    RaiseFileCreateError(target, code);
+  }
+  if (stream.Write(bytes.data(), size) != size) RaiseFileCreateError(target, GetLastError());
+  if (const std::uint32_t code = InjectedFault(SaveStep::Flush)) RaiseFileCreateError(target, code);
+  try {
+    stream.Flush();
+  } catch (const EOSError& error) {
+    RaiseFileCreateError(target, error.ErrorCode);
+  }
 }
 
-// Puts content in place of the file in one step: the new bytes go to a temporary file
-// beside it, which then replaces the original, keeping the original's security
-// descriptor and attributes. On any failure the original stays as it was.
+// Gives the temporary file the target's owner, group and access list, as far as this
+// process may: reading them needs READ_CONTROL on the target; the owner can only be set
+// to the caller or one of its groups without the restore privilege, so another owner is
+// left to the caller's default; the audit list (SACL) needs the security privilege and
+// is not carried over at all.
+void CopySecurity(const Text& from, const Text& to)
+{
+  constexpr SECURITY_INFORMATION kAll =
+      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  DWORD needed = 0;
+  GetFileSecurityW(WidePtr(from), kAll, nullptr, 0, &needed);
+  if (needed == 0) return;
+  std::vector<unsigned char> descriptor(needed);
+  if (!GetFileSecurityW(WidePtr(from), kAll, descriptor.data(), needed, &needed)) return;
+  const SECURITY_INFORMATION attempts[] = {kAll, kAll & ~SECURITY_INFORMATION{OWNER_SECURITY_INFORMATION},
+                                           DACL_SECURITY_INFORMATION};
+  for (const SECURITY_INFORMATION parts : attempts) {
+    if (SetFileSecurityW(WidePtr(to), parts, descriptor.data())) return;
+  }
+}
+
+// Puts content in place of the file so that at every moment the file is whole, old or
+// new: the new bytes go to a temporary file beside it, which takes the original's
+// attributes and security and is flushed, then one rename replaces the original. On any
+// failure the original stays as it was and the temporary file is removed; a crash
+// leaves at worst a stray temporary file beside a whole original.
 void SaveReplacing(const Text& target, const ConfigText& content)
 {
   // Whoever may not write the file itself (read-only attribute, access rights, another
-  // process holding it) is refused here, as creating the file anew would be.
+  // process holding it) is refused here, before a temporary file exists. The attribute
+  // is tested by itself too: a rename would replace a read-only file, and some hosts
+  // let a privileged user open one for writing.
+  const DWORD attributes = GetFileAttributesW(WidePtr(target));
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    RaiseFileCreateError(target, ERROR_ACCESS_DENIED);
   {
     const UniqueFileHandle check(CreateFileW(WidePtr(target), GENERIC_WRITE,
                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!check) RaiseCreateError(target, GetLastError());
+    if (!check) RaiseFileCreateError(target, GetLastError());
   }
-  const DWORD attributes = GetFileAttributesW(WidePtr(target));
   TemporaryFile temporary(target);
-  WriteAndFlush(temporary.Path(), target, content);
-  if (!ReplaceFileW(WidePtr(target), WidePtr(temporary.Path()), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                    nullptr))
-    RaiseCreateError(target, GetLastError());
-  temporary.Consumed();
-  // Some ReplaceFileW implementations drop the hidden and system attributes.
+  WriteAndFlush(temporary.Path(), target, content.Save());
+  // The new content is a change, so it carries the archive mark; the rest as before.
   constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-  if (attributes != INVALID_FILE_ATTRIBUTES) {
-    const DWORD now = GetFileAttributesW(WidePtr(target));
-    if (now != INVALID_FILE_ATTRIBUTES && (now & kKept) != (attributes & kKept))
-      SetFileAttributesW(WidePtr(target), (now & ~kKept) | (attributes & kKept));
-  }
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kKept))
+    SetFileAttributesW(WidePtr(temporary.Path()), FILE_ATTRIBUTE_ARCHIVE | (attributes & kKept));
+  CopySecurity(target, temporary.Path());
+  if (const std::uint32_t code = InjectedFault(SaveStep::Replace)) RaiseFileCreateError(target, code);
+  if (!MoveFileExW(WidePtr(temporary.Path()), WidePtr(target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    RaiseFileCreateError(target, GetLastError());
+  temporary.Consumed();
 }
 
 } // namespace
 
+void SetSaveFault(SaveFault fault)
+{
+  ActiveSaveFault() = std::move(fault);
+}
+
+std::vector<Text> FirebirdFolders()
+{
+  return FirebirdFoldersFrom(EnvironmentValue(L"ProgramFiles(86)"), EnvironmentValue(L"ProgramFiles"),
+                             EnvironmentValue(L"ProgramW6432"));
+}
+
 bool FindFirebirdConfigFiles(TStringList* list)
 {
   if (!list) return false;
-  Text programFiles = EnvironmentValue(L"ProgramFiles(86)");
-  if (programFiles.empty()) programFiles = EnvironmentValue(L"ProgramFiles");
   list->Clear();
-  const Text firebird = programFiles + u"\\Firebird";
-  if (!ListFolderEntries(firebird, list)) return false;
-  for (int i = 0; i < list->Count(); ++i) list->Put(i, firebird + u"\\" + (*list)[i] + u"\\firebird.conf");
+  bool anyFolder = false;
+  TStringList entries;
+  for (const Text& folder : FirebirdFolders()) {
+    if (!ListFolderEntries(folder, &entries)) continue;
+    anyFolder = true;
+    for (int i = 0; i < entries.Count(); ++i) {
+      const Text path = folder + u"\\" + entries[i] + u"\\firebird.conf";
+      if (list->IndexOf(path) < 0) list->Add(path);
+    }
+  }
+  return anyFolder;
+}
+
+bool ConfigFileExists(const Text& path)
+{
+  const DWORD attributes = GetFileAttributesW(WidePtr(path));
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    if (GetLastError() != ERROR_SHARING_VIOLATION) return false;
+    WIN32_FIND_DATAW entry{};
+    const UniqueFindHandle search(FindFirstFileW(WidePtr(path), &entry));
+    return search && !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    const UniqueFileHandle target(CreateFileW(WidePtr(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    return target || GetLastError() == ERROR_SHARING_VIOLATION;
+  }
   return true;
 }
 
 bool SetConfigFileValue(const Text& fileName, const Text& key, const Text& value)
 {
-  if (!FileExists(fileName)) return false;
-  // ReplaceFileW wants absolute paths, and the error texts show the full path.
+  if (!ConfigFileExists(fileName)) return false;
+  // The error texts show the full path, and the temporary file goes beside it.
   const Text path = FullPath(fileName);
   ConfigText content(ReadWholeFile(path), SystemAnsiCodePage());
   if (ReplaceKeyLine(content, key, value)) SaveReplacing(path, content);

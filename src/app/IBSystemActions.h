@@ -1,8 +1,11 @@
 #pragma once
 // Service control and configuration-file operations of the cache-pages update.
 
+#include <cstdint>
 #include <functional>
+#include <vector>
 
+#include "app/ServiceSwitch.h"
 #include "base/StringList.h"
 #include "base/Text.h"
 
@@ -11,18 +14,43 @@ namespace fbu {
 inline constexpr char16_t kFirebirdServiceName[] = u"FirebirdServerDefaultInstance";
 inline constexpr char16_t kCachePagesKey[] = u"DefaultDbCachePages";
 
+// The Firebird folders an update searches, from the environment's values: the
+// program-files folder ("ProgramFiles(86)" when not empty, else "ProgramFiles") with
+// "\Firebird" appended; and, when "ProgramW6432" is set and names another folder (case
+// ignored), that one's "\Firebird" too. A 32-bit process on 64-bit Windows sees the x86
+// folder as "ProgramFiles", while a 64-bit server lives below "ProgramW6432".
+std::vector<Text> FirebirdFoldersFrom(TextView programFiles86, TextView programFiles, TextView programW6432);
+
+#ifdef _WIN32
+
 // Stop phase (Start false) or start phase (Start true) of an update. Never raises.
 bool SwitchFirebirdService(bool Start);
-// The same, calling pump between the polls of its waits so that the caller's window
-// keeps answering; an empty pump is never called.
-bool SwitchFirebirdService(bool Start, const std::function<void()>& pump);
+// The same with the whole outcome, calling pump between the polls of its waits so that
+// the caller's window keeps answering; an empty pump is never called.
+ServiceSwitchOutcome SwitchFirebirdService(bool Start, const std::function<void()>& pump);
 
-// Fills list with one candidate "<folder>\<entry>\firebird.conf" per entry of the
-// Firebird folder below the program-files folder. False when that folder is missing.
+// FirebirdFoldersFrom with this process's environment.
+std::vector<Text> FirebirdFolders();
+
+// Fills list with one candidate "<folder>\<entry>\firebird.conf" per entry of each
+// Firebird folder, each path once. False when none of the folders exists.
 bool FindFirebirdConfigFiles(TStringList* list);
 
-// Replaces the first line holding key by "key = value" and saves the file. False when
-// the file does not exist; read and write errors raise.
+// A plain file, one held open or locked by another process, or a link whose target
+// opens (or is only shared away). Folders do not count.
+bool ConfigFileExists(const Text& path);
+
+// Replaces the key line (ConfigText::FindKeyLine) by "key = value" and saves the file.
+// False when the file does not exist; read and write errors raise.
 bool SetConfigFileValue(const Text& fileName, const Text& key, const Text& value);
+
+// The steps of saving a file. Test builds can make one of them fail with a given
+// system error code, to reach failures that a real disk does not produce on demand; the
+// program itself never sets a fault.
+enum class SaveStep { CreateTemporary, Write, Flush, Replace };
+using SaveFault = std::function<std::uint32_t(SaveStep)>; // 0: the step runs normally
+void SetSaveFault(SaveFault fault);
+
+#endif
 
 } // namespace fbu

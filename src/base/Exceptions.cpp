@@ -6,6 +6,22 @@ namespace fbu {
 
 Exception::Exception(Text message) : message_(std::move(message)), utf8_(ToUtf8(message_)) {}
 
+Text ExceptionText(const std::exception& error)
+{
+  if (const auto* own = dynamic_cast<const Exception*>(&error)) return own->Message();
+  return FromUtf8(error.what());
+}
+
+void RaiseFileOpenError(const Text& path, std::uint32_t code)
+{
+  throw EFOpenError(Format(u"Cannot open file \"%s\". %s", {path, SysErrorMessage(code)}));
+}
+
+void RaiseFileCreateError(const Text& path, std::uint32_t code)
+{
+  throw EFCreateError(Format(u"Cannot create file \"%s\". %s", {path, SysErrorMessage(code)}));
+}
+
 namespace {
 
 Text Ascii(const char* s)

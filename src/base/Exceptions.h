@@ -84,6 +84,14 @@ public:
   EInvalidCast() : Exception(u"Invalid class typecast") {}
 };
 
+// The message of any error: an Exception's text, else what() read as UTF-8.
+Text ExceptionText(const std::exception& error);
+
+// EFOpenError "Cannot open file "%s". %s" and EFCreateError "Cannot create file "%s". %s"
+// for path and the system's message for code.
+[[noreturn]] void RaiseFileOpenError(const Text& path, std::uint32_t code);
+[[noreturn]] void RaiseFileCreateError(const Text& path, std::uint32_t code);
+
 // The system's message text for an OS error code, trailing blanks, line breaks and
 // full stops removed ("Access is denied").
 Text SysErrorMessage(std::uint32_t code);

@@ -23,15 +23,11 @@ TFileStream::TFileStream(const Text& fileName, std::uint16_t mode)
   const std::string path = ToUtf8(fileName);
   if (mode == fmCreate) {
     impl_->fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (impl_->fd < 0)
-      throw EFCreateError(
-          Format(u"Cannot create file \"%s\". %s", {fileName, SysErrorMessage(static_cast<std::uint32_t>(errno))}));
+    if (impl_->fd < 0) RaiseFileCreateError(fileName, static_cast<std::uint32_t>(errno));
   } else {
     const int access = (mode & 3) == fmOpenWrite ? O_WRONLY : (mode & 3) == fmOpenReadWrite ? O_RDWR : O_RDONLY;
     impl_->fd = ::open(path.c_str(), access | O_CLOEXEC);
-    if (impl_->fd < 0)
-      throw EFOpenError(
-          Format(u"Cannot open file \"%s\". %s", {fileName, SysErrorMessage(static_cast<std::uint32_t>(errno))}));
+    if (impl_->fd < 0) RaiseFileOpenError(fileName, static_cast<std::uint32_t>(errno));
   }
 }
 

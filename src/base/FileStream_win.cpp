@@ -38,13 +38,11 @@ TFileStream::TFileStream(const Text& fileName, std::uint16_t mode)
   if (mode == fmCreate) {
     impl_->handle.reset(CreateFileW(WidePtr(fileName), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!impl_->handle)
-      throw EFCreateError(Format(u"Cannot create file \"%s\". %s", {fileName, SysErrorMessage(GetLastError())}));
+    if (!impl_->handle) RaiseFileCreateError(fileName, GetLastError());
   } else {
     impl_->handle.reset(CreateFileW(WidePtr(fileName), AccessFor(mode), ShareFor(mode), nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!impl_->handle)
-      throw EFOpenError(Format(u"Cannot open file \"%s\". %s", {fileName, SysErrorMessage(GetLastError())}));
+    if (!impl_->handle) RaiseFileOpenError(fileName, GetLastError());
   }
 }
 

@@ -214,7 +214,7 @@ TEST_F(SetConfigFile, RewritesTheKeyLine)
 
 TEST_F(SetConfigFile, FileWithoutTheKeyIsNotWritten)
 {
-  WriteFileBytes(Conf(), "a = 1\ndefaultdbcachepages = 5\n");
+  WriteFileBytes(Conf(), "a = 1\nDefaultDbCache = 5\n");
   // A time stamp well in the past, which any write would move.
   const SYSTEMTIME past{2001, 1, 1, 1, 12, 0, 0, 0};
   FILETIME stamp{};
@@ -225,7 +225,7 @@ TEST_F(SetConfigFile, FileWithoutTheKeyIsNotWritten)
     ASSERT_TRUE(SetFileTime(file.get(), nullptr, nullptr, &stamp));
   }
   EXPECT_TRUE(SetConfigFileValue(T(Conf()), u"DefaultDbCachePages", u"75"));
-  EXPECT_EQ(ReadFileBytes(Conf()), "a = 1\ndefaultdbcachepages = 5\n");
+  EXPECT_EQ(ReadFileBytes(Conf()), "a = 1\nDefaultDbCache = 5\n");
   EXPECT_EQ(CompareFileTime(&stamp, std::array{WriteTime(Conf())}.data()), 0);
 }
 

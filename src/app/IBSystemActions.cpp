@@ -1,0 +1,25 @@
+#include "app/IBSystemActions.h"
+
+namespace fbu {
+
+namespace {
+
+TextView WithoutTrailingSeparators(TextView folder)
+{
+  while (!folder.empty() && (folder.back() == u'\\' || folder.back() == u'/')) folder.remove_suffix(1);
+  return folder;
+}
+
+} // namespace
+
+std::vector<Text> FirebirdFoldersFrom(TextView programFiles86, TextView programFiles, TextView programW6432)
+{
+  const TextView first = programFiles86.empty() ? programFiles : programFiles86;
+  std::vector<Text> folders{Text(first) + u"\\Firebird"};
+  if (!programW6432.empty() &&
+      !SameTextIgnoreCase(WithoutTrailingSeparators(programW6432), WithoutTrailingSeparators(first)))
+    folders.push_back(Text(programW6432) + u"\\Firebird");
+  return folders;
+}
+
+} // namespace fbu
