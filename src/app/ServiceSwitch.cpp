@@ -9,13 +9,13 @@ namespace {
 
 using std::chrono::milliseconds;
 
-// Polls while the service has not reached target, until the bound passes or a query
+// Polls while keepWaiting holds for the last status, until the bound passes or a query
 // fails. Answers the last status seen.
-ServiceStatusReport WaitForState(std::uint32_t target, ServiceStatusReport last, ServicePort& port,
-                                 const std::function<void()>& pump, WaitClock& clock)
+ServiceStatusReport WaitWhile(const std::function<bool(std::uint32_t)>& keepWaiting, ServiceStatusReport last,
+                              ServicePort& port, const std::function<void()>& pump, WaitClock& clock)
 {
   const auto deadline = clock.Now() + kServiceWaitBound;
-  while (last.state != target) {
+  while (keepWaiting(last.state)) {
     const auto now = clock.Now();
     if (now >= deadline) break;
     const auto next = std::min(now + ServicePollInterval(last.waitHintMs), deadline);
@@ -29,28 +29,55 @@ ServiceStatusReport WaitForState(std::uint32_t target, ServiceStatusReport last,
   return last;
 }
 
-bool StopPhase(const ServiceStatusReport& status, ServicePort& port, const std::function<void()>& pump,
-               WaitClock& clock)
+bool NotStopped(std::uint32_t state)
 {
-  if (status.state != service_state::kRunning) return false;
-  const auto answer = port.SendStop();
-  if (!answer) return false;
-  // The control was accepted: that is the result, however the wait ends.
-  WaitForState(service_state::kStopped, *answer, port, pump, clock);
-  return true;
+  return state != service_state::kStopped;
 }
 
-bool StartPhase(ServiceStatusReport status, ServicePort& port, const std::function<void()>& pump, WaitClock& clock)
+bool Starting(std::uint32_t state)
+{
+  return state == service_state::kStartPending;
+}
+
+void StopPhase(ServiceSwitchOutcome& outcome, ServicePort& port, const std::function<void()>& pump, WaitClock& clock)
+{
+  if (outcome.stateFound != service_state::kRunning) return;
+  const auto answer = port.SendStop();
+  if (!answer) {
+    outcome.error = port.LastError();
+    return;
+  }
+  // The control was accepted: that is the result, however the wait ends.
+  outcome.result = true;
+  outcome.stateLeft = WaitWhile(NotStopped, *answer, port, pump, clock).state;
+}
+
+void StartPhase(ServiceSwitchOutcome& outcome, const ServiceStatusReport& found, ServicePort& port,
+                const std::function<void()>& pump, WaitClock& clock)
 {
   // A stop still in progress (ours or another's) would make the start fail; let it finish
   // and then judge the state the service settled in.
-  if (status.state == service_state::kStopPending)
-    status = WaitForState(service_state::kStopped, status, port, pump, clock);
-  switch (status.state) {
-  case service_state::kStopped: return port.Start();
-  case service_state::kRunning: return true;
-  default: return false;
+  if (found.state == service_state::kStopPending)
+    outcome.stateLeft = WaitWhile(NotStopped, found, port, pump, clock).state;
+  if (outcome.stateLeft == service_state::kRunning) {
+    outcome.result = true;
+    return;
   }
+  if (outcome.stateLeft != service_state::kStopped) return;
+  outcome.startSent = true;
+  if (!port.Start()) {
+    outcome.error = port.LastError();
+    return;
+  }
+  outcome.result = true;
+  const auto first = port.Query();
+  if (!first) {
+    outcome.stateLeft = 0;
+    return;
+  }
+  const auto last = WaitWhile(Starting, *first, port, pump, clock);
+  outcome.stateLeft = last.state;
+  if (last.state == service_state::kStopped) outcome.serviceExit = last.exitCode;
 }
 
 } // namespace
@@ -70,12 +97,31 @@ std::chrono::milliseconds ServicePollInterval(std::uint32_t waitHintMs) noexcept
   return std::clamp(milliseconds(waitHintMs / 10), kServicePollMin, kServicePollMax);
 }
 
-bool RunServiceSwitch(bool start, ServicePort& port, const std::function<void()>& pump, WaitClock& clock)
+ServiceSwitchOutcome RunServiceSwitch(bool start, ServicePort& port, const std::function<void()>& pump,
+                                      WaitClock& clock)
 {
-  if (!port.OpenManager() || !port.OpenNamedService()) return false;
+  ServiceSwitchOutcome outcome;
+  if (!port.OpenManager()) {
+    outcome.error = port.LastError();
+    return outcome;
+  }
+  if (!port.OpenNamedService()) {
+    outcome.error = port.LastError();
+    outcome.installed = outcome.error != kServiceDoesNotExist;
+    return outcome;
+  }
   const auto status = port.Query();
-  if (!status) return false;
-  return start ? StartPhase(*status, port, pump, clock) : StopPhase(*status, port, pump, clock);
+  if (!status) {
+    outcome.error = port.LastError();
+    return outcome;
+  }
+  outcome.stateFound = outcome.stateLeft = status->state;
+  if (start) {
+    StartPhase(outcome, *status, port, pump, clock);
+  } else {
+    StopPhase(outcome, port, pump, clock);
+  }
+  return outcome;
 }
 
 } // namespace fbu

@@ -32,6 +32,22 @@ inline constexpr std::chrono::milliseconds kServicePollMax{500};
 struct ServiceStatusReport {
   std::uint32_t state = 0;
   std::uint32_t waitHintMs = 0;
+  std::uint32_t exitCode = 0; // dwWin32ExitCode: why a service stopped by itself
+};
+
+// The system error code for a service that is not installed.
+inline constexpr std::uint32_t kServiceDoesNotExist = 1060;
+
+// What one phase found and did. result is what SwitchFirebirdService answers; the rest
+// lets the update tell the operator whether the server runs with the new value.
+struct ServiceSwitchOutcome {
+  bool result = false;
+  bool installed = true;         // false only when the manager knows no such service
+  std::uint32_t stateFound = 0;  // the state the phase found; 0 when it could not be read
+  std::uint32_t stateLeft = 0;   // the last state seen; 0 when it could not be read
+  bool startSent = false;        // the start phase asked the service to start
+  std::uint32_t error = 0;       // system error of the call that failed, 0 when none did
+  std::uint32_t serviceExit = 0; // the exit code a service stopped with while starting
 };
 
 // The calls the switch makes on one service, in the order it makes them. The port owns
@@ -39,6 +55,8 @@ struct ServiceStatusReport {
 class ServicePort {
 public:
   virtual ~ServicePort() = default;
+  // The system error code of the last call that failed.
+  virtual std::uint32_t LastError() = 0;
   virtual bool OpenManager() = 0;
   virtual bool OpenNamedService() = 0; // only after OpenManager succeeded
   virtual std::optional<ServiceStatusReport> Query() = 0;
@@ -65,8 +83,12 @@ public:
 // dwWaitHint / 10 within [kServicePollMin, kServicePollMax].
 std::chrono::milliseconds ServicePollInterval(std::uint32_t waitHintMs) noexcept;
 
-// Stop phase (start false) or start phase (start true). pump, when not empty, runs
+// Stop phase (start false) or start phase (start true). The stop phase waits, within
+// kServiceWaitBound, for an accepted stop to finish; the start phase waits for a stop in
+// progress to finish and, after a start it sent, for the service to leave START_PENDING,
+// so that a service that fails while starting is seen. pump, when not empty, runs
 // between the polls of a wait. Exceptions of the port, the clock or pump pass through.
-bool RunServiceSwitch(bool start, ServicePort& port, const std::function<void()>& pump, WaitClock& clock);
+ServiceSwitchOutcome RunServiceSwitch(bool start, ServicePort& port, const std::function<void()>& pump,
+                                      WaitClock& clock);
 
 } // namespace fbu

@@ -19,12 +19,13 @@ static_assert(kManagerAccess == SC_MANAGER_ALL_ACCESS && kServiceAccess == 0x34)
 
 ServiceStatusReport Report(const SERVICE_STATUS& status)
 {
-  return {status.dwCurrentState, status.dwWaitHint};
+  return {status.dwCurrentState, status.dwWaitHint, status.dwWin32ExitCode};
 }
 
 // The local service control manager and the Firebird service in it.
 class ScmServicePort final : public ServicePort {
 public:
+  std::uint32_t LastError() override { return GetLastError(); }
   bool OpenManager() override
   {
     manager_.reset(OpenSCManagerW(nullptr, nullptr, kManagerAccess));
@@ -58,17 +59,17 @@ private:
 
 bool SwitchFirebirdService(bool Start)
 {
-  return SwitchFirebirdService(Start, std::function<void()>());
+  return SwitchFirebirdService(Start, std::function<void()>()).result;
 }
 
-bool SwitchFirebirdService(bool Start, const std::function<void()>& pump)
+ServiceSwitchOutcome SwitchFirebirdService(bool Start, const std::function<void()>& pump)
 {
   try {
     ScmServicePort port;
     SteadyWaitClock clock;
     return RunServiceSwitch(Start, port, pump, clock);
   } catch (...) {
-    return false;
+    return {};
   }
 }
 

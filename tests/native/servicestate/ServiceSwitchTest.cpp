@@ -35,6 +35,7 @@ class FakeService final : public ServicePort {
 public:
   explicit FakeService(FakeClock& clock, std::uint32_t initial) : clock_(clock), state(initial) {}
 
+  std::uint32_t LastError() override { return lastError; }
   bool OpenManager() override
   {
     calls.push_back("manager");
@@ -50,7 +51,7 @@ public:
     ++queries;
     if (queryFailsAfter >= 0 && queries > queryFailsAfter) return std::nullopt;
     Advance();
-    return ServiceStatusReport{state, waitHintMs};
+    return ServiceStatusReport{state, waitHintMs, state == st::kStopped ? failsWhileStarting : 0};
   }
   std::optional<ServiceStatusReport> SendStop() override
   {
@@ -65,8 +66,10 @@ public:
   {
     calls.push_back("start");
     startedAt = clock_.Elapsed();
-    if (startSucceeds) state = st::kStartPending;
-    return startSucceeds;
+    if (!startSucceeds) return false;
+    state = st::kStartPending;
+    if (startTakes) runsAt = clock_.now + *startTakes;
+    return true;
   }
 
   // What was sent to the service, leaving out the opening of handles.
@@ -85,6 +88,10 @@ public:
   int queryFailsAfter = -1; // queries that succeed before every later one fails; -1: none fails
   std::optional<milliseconds> stopTakes = milliseconds(0); // nothing: a stop never finishes
   std::optional<WaitClock::TimePoint> stopsAt;
+  std::optional<milliseconds> startTakes = milliseconds(0); // nothing: a start never finishes
+  std::optional<WaitClock::TimePoint> runsAt;
+  std::uint32_t failsWhileStarting = 0; // an exit code: the start ends in STOPPED with it
+  std::uint32_t lastError = 0;
   std::uint32_t waitHintMs = 0;
   std::uint32_t state;
   std::vector<std::string> calls;
@@ -95,6 +102,8 @@ private:
   void Advance()
   {
     if (state == st::kStopPending && stopsAt && clock_.now >= *stopsAt) state = st::kStopped;
+    if (state == st::kStartPending && runsAt && clock_.now >= *runsAt)
+      state = failsWhileStarting ? st::kStopped : st::kRunning;
   }
 };
 
@@ -133,7 +142,7 @@ TEST(ServiceSwitch, StateTable)
     FakeClock clock;
     FakeService service(clock, c.state);
     if (c.state == st::kStopPending) service.stopTakes.reset();
-    EXPECT_EQ(RunServiceSwitch(c.start, service, kNoPump, clock), c.result);
+    EXPECT_EQ(RunServiceSwitch(c.start, service, kNoPump, clock).result, c.result);
     const std::vector<std::string> expected =
         std::string(c.sent).empty() ? std::vector<std::string>{} : std::vector<std::string>{c.sent};
     EXPECT_EQ(service.Requests(), expected);
@@ -148,7 +157,7 @@ TEST(ServiceSwitch, RefusedRequestsGiveFalse)
     FakeService service(clock, start ? st::kStopped : st::kRunning);
     service.stopAccepted = false;
     service.startSucceeds = false;
-    EXPECT_FALSE(RunServiceSwitch(start, service, kNoPump, clock));
+    EXPECT_FALSE(RunServiceSwitch(start, service, kNoPump, clock).result);
     EXPECT_EQ(service.Requests(), std::vector<std::string>{start ? "start" : "stop"});
     EXPECT_TRUE(clock.sleeps.empty()) << "a refused request must not be waited for";
   }
@@ -177,7 +186,7 @@ TEST(ServiceSwitch, OpenAndQueryFailuresGiveFalseAndSendNothing)
         service.managerOpens = c.managerOpens;
         service.serviceOpens = c.serviceOpens;
         if (!c.queryWorks) service.queryFailsAfter = 0;
-        EXPECT_FALSE(RunServiceSwitch(start, service, kNoPump, clock));
+        EXPECT_FALSE(RunServiceSwitch(start, service, kNoPump, clock).result);
         EXPECT_EQ(service.calls, c.calls);
         EXPECT_EQ(service.queries, c.queryWorks || !c.serviceOpens || !c.managerOpens ? 0 : 1);
       }
@@ -191,7 +200,7 @@ TEST(ServiceSwitch, StopPhaseWaitsUntilStopped)
   FakeService service(clock, st::kRunning);
   service.stopTakes = milliseconds(2000);
   service.waitHintMs = 1000; // polls every 100 ms
-  EXPECT_TRUE(RunServiceSwitch(false, service, kNoPump, clock));
+  EXPECT_TRUE(RunServiceSwitch(false, service, kNoPump, clock).result);
   EXPECT_EQ(service.state, st::kStopped);
   EXPECT_GE(clock.Elapsed(), milliseconds(2000));
   EXPECT_LT(clock.Elapsed(), milliseconds(2100));
@@ -204,7 +213,7 @@ TEST(ServiceSwitch, StopPhaseStillTrueWhenTheBoundPasses)
   FakeService service(clock, st::kRunning);
   service.stopTakes.reset();
   service.waitHintMs = 4370; // polls 437 ms apart, which do not divide the bound: the last one is cut short
-  EXPECT_TRUE(RunServiceSwitch(false, service, kNoPump, clock));
+  EXPECT_TRUE(RunServiceSwitch(false, service, kNoPump, clock).result);
   EXPECT_EQ(service.state, st::kStopPending);
   EXPECT_EQ(clock.Elapsed(), kServiceWaitBound);
   EXPECT_EQ(service.Requests(), std::vector<std::string>{"stop"});
@@ -216,7 +225,7 @@ TEST(ServiceSwitch, StartPhaseWaitsForAStopInProgressThenStarts)
   FakeService service(clock, st::kStopPending);
   service.stopsAt = WaitClock::TimePoint() + milliseconds(3000);
   service.waitHintMs = 2000; // polls every 200 ms
-  EXPECT_TRUE(RunServiceSwitch(true, service, kNoPump, clock));
+  EXPECT_TRUE(RunServiceSwitch(true, service, kNoPump, clock).result);
   EXPECT_EQ(service.Requests(), std::vector<std::string>{"start"});
   ASSERT_TRUE(service.startedAt);
   EXPECT_GE(*service.startedAt, milliseconds(3000));
@@ -229,7 +238,7 @@ TEST(ServiceSwitch, StartPhaseOnAStopInProgressGivesTheStartsResult)
   FakeService service(clock, st::kStopPending);
   service.stopsAt = WaitClock::TimePoint() + milliseconds(400);
   service.startSucceeds = false;
-  EXPECT_FALSE(RunServiceSwitch(true, service, kNoPump, clock));
+  EXPECT_FALSE(RunServiceSwitch(true, service, kNoPump, clock).result);
   EXPECT_EQ(service.Requests(), std::vector<std::string>{"start"});
 }
 
@@ -238,7 +247,7 @@ TEST(ServiceSwitch, StartPhaseSendsNothingWhenTheStopOutlastsTheBound)
   FakeClock clock;
   FakeService service(clock, st::kStopPending);
   service.waitHintMs = 1000;
-  EXPECT_FALSE(RunServiceSwitch(true, service, kNoPump, clock));
+  EXPECT_FALSE(RunServiceSwitch(true, service, kNoPump, clock).result);
   EXPECT_TRUE(service.Requests().empty());
   EXPECT_EQ(clock.Elapsed(), kServiceWaitBound);
 }
@@ -262,7 +271,7 @@ TEST(ServiceSwitch, AFailingPollEndsTheWait)
     FakeService service(clock, c.initial);
     service.stopTakes.reset();
     service.queryFailsAfter = 1; // the first query answers, the first poll fails
-    EXPECT_EQ(RunServiceSwitch(c.start, service, kNoPump, clock), c.result);
+    EXPECT_EQ(RunServiceSwitch(c.start, service, kNoPump, clock).result, c.result);
     EXPECT_EQ(service.Requests(), c.sent);
     EXPECT_EQ(service.queries, 2);
     EXPECT_EQ(clock.Elapsed(), kServicePollMin);
@@ -286,7 +295,7 @@ TEST(ServiceSwitch, PollsFollowTheWaitHintOfTheLatestStatus)
   FakeService service(clock, st::kRunning);
   service.stopTakes = milliseconds(1000);
   service.waitHintMs = 3000;
-  EXPECT_TRUE(RunServiceSwitch(false, service, kNoPump, clock));
+  EXPECT_TRUE(RunServiceSwitch(false, service, kNoPump, clock).result);
   ASSERT_FALSE(clock.sleeps.empty());
   for (const auto& sleep : clock.sleeps) EXPECT_EQ(sleep, milliseconds(300));
   EXPECT_EQ(clock.Elapsed(), milliseconds(1200));
@@ -318,7 +327,7 @@ TEST(ServiceSwitch, PumpRunsBetweenPollsAndTheRemainderIsSlept)
       ++pumps;
       clock.now += c.pumpTakes;
     };
-    EXPECT_TRUE(RunServiceSwitch(false, service, pump, clock));
+    EXPECT_TRUE(RunServiceSwitch(false, service, pump, clock).result);
     EXPECT_EQ(service.state, st::kStopped);
     EXPECT_TRUE(pumpBeforeEachPoll);
     EXPECT_EQ(pumps, service.queries - 1); // every poll but the first query follows a pump
@@ -341,7 +350,8 @@ TEST(ServiceSwitch, PumpIsNotCalledWithoutAWait)
       RunServiceSwitch(
           start, service, [&] { ++pumps; }, clock);
       EXPECT_EQ(pumps, 0) << "state " << initial << (start ? " start" : " stop");
-      EXPECT_EQ(service.queries, 1) << "neither phase waits for RUNNING";
+      // Only a start that was sent is followed by a look at how it went.
+      EXPECT_EQ(service.queries, initial == st::kStopped && start ? 2 : 1);
       EXPECT_TRUE(clock.sleeps.empty());
     }
   }
@@ -355,6 +365,74 @@ TEST(ServiceSwitch, ExceptionsOfThePumpPassThrough)
   EXPECT_THROW(RunServiceSwitch(
                    false, service, [] { throw std::runtime_error("pump"); }, clock),
                std::runtime_error);
+}
+
+// After a start it sent, the start phase follows the service out of START_PENDING, so
+// that the update can tell whether the server runs again.
+TEST(ServiceSwitch, StartPhaseFollowsTheStartToItsEnd)
+{
+  struct Case {
+    const char* name;
+    std::optional<milliseconds> startTakes;
+    std::uint32_t failsWith;
+    std::uint32_t stateLeft;
+    std::uint32_t serviceExit;
+    milliseconds elapsed;
+  };
+  const Case cases[] = {
+      {"runs after a while", milliseconds(1500), 0, st::kRunning, 0, milliseconds(1500)},
+      {"stops with an error", milliseconds(700), 1066, st::kStopped, 1066, milliseconds(700)},
+      {"still starting at the bound", std::nullopt, 0, st::kStartPending, 0, kServiceWaitBound},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeClock clock;
+    FakeService service(clock, st::kStopped);
+    service.startTakes = c.startTakes;
+    service.failsWhileStarting = c.failsWith;
+    service.waitHintMs = 1000; // polls every 100 ms
+    const ServiceSwitchOutcome outcome = RunServiceSwitch(true, service, kNoPump, clock);
+    EXPECT_TRUE(outcome.result) << "the start request was accepted";
+    EXPECT_TRUE(outcome.startSent);
+    EXPECT_EQ(outcome.stateFound, st::kStopped);
+    EXPECT_EQ(outcome.stateLeft, c.stateLeft);
+    EXPECT_EQ(outcome.serviceExit, c.serviceExit);
+    EXPECT_EQ(clock.Elapsed(), c.elapsed);
+  }
+}
+
+TEST(ServiceSwitch, OutcomeNamesWhatFailed)
+{
+  struct Case {
+    const char* name;
+    bool managerOpens, serviceOpens, stopAccepted, startSucceeds;
+    std::uint32_t initial, lastError;
+    bool start, installed;
+    std::uint32_t stateFound, error;
+  };
+  const Case cases[] = {
+      {"manager refused", false, true, true, true, st::kRunning, 5, false, true, 0, 5},
+      {"not installed", true, false, true, true, st::kRunning, kServiceDoesNotExist, true, false, 0,
+       kServiceDoesNotExist},
+      {"service refused", true, false, true, true, st::kRunning, 5, true, true, 0, 5},
+      {"stop refused", true, true, false, true, st::kRunning, 1052, false, true, st::kRunning, 1052},
+      {"start refused", true, true, true, false, st::kStopped, 1053, true, true, st::kStopped, 1053},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeClock clock;
+    FakeService service(clock, c.initial);
+    service.managerOpens = c.managerOpens;
+    service.serviceOpens = c.serviceOpens;
+    service.stopAccepted = c.stopAccepted;
+    service.startSucceeds = c.startSucceeds;
+    service.lastError = c.lastError;
+    const ServiceSwitchOutcome outcome = RunServiceSwitch(c.start, service, kNoPump, clock);
+    EXPECT_FALSE(outcome.result);
+    EXPECT_EQ(outcome.installed, c.installed);
+    EXPECT_EQ(outcome.stateFound, c.stateFound);
+    EXPECT_EQ(outcome.error, c.error);
+  }
 }
 
 } // namespace

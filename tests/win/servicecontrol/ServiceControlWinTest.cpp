@@ -16,7 +16,7 @@ using test::StandinService;
 
 bool SwitchCountingPumps(bool start, int& pumps)
 {
-  return SwitchFirebirdService(start, [&] { ++pumps; });
+  return SwitchFirebirdService(start, [&] { ++pumps; }).result;
 }
 
 void StartRunning(StandinService& service)
