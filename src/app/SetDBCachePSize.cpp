@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 
 #include "base/Exceptions.h"
 #include "base/IntSyntax.h"
@@ -15,6 +16,29 @@ Text ChooseCachePagesValue(const Text* firstArgument, int itemIndex, TextView co
   std::int32_t parsed = 0;
   if (TryParseInt32(comboText, parsed)) return Text(comboText);
   return kDefaultCachePages;
+}
+
+std::vector<Text> SplitCommandLine(TextView commandLine)
+{
+  const auto separates = [](char16_t c) { return c <= u' '; };
+  std::vector<Text> words;
+  std::size_t at = 0;
+  for (;;) {
+    while (at < commandLine.size() && separates(commandLine[at])) ++at;
+    if (at == commandLine.size()) return words;
+    Text word;
+    while (at < commandLine.size() && !separates(commandLine[at])) {
+      if (commandLine[at] != u'"') {
+        word.push_back(commandLine[at++]);
+        continue;
+      }
+      const std::size_t close = commandLine.find(u'"', at + 1);
+      const std::size_t end = close == TextView::npos ? commandLine.size() : close;
+      word.append(commandLine.substr(at + 1, end - at - 1));
+      at = close == TextView::npos ? end : close + 1;
+    }
+    words.push_back(std::move(word));
+  }
 }
 
 bool IsRegistrationSwitch(TextView argument)
@@ -33,6 +57,28 @@ bool HasRegistrationSwitch(const std::vector<Text>& arguments)
   for (const Text& a : arguments)
     if (IsRegistrationSwitch(a)) return true;
   return false;
+}
+
+void CheckPageCountArgument(TextView value)
+{
+  constexpr std::int64_t kMaxCount = std::numeric_limits<std::int32_t>::max();
+  const std::size_t first = value.find_first_not_of(u' ');
+  const std::size_t last = value.find_last_not_of(u' ');
+  const TextView digits = first == TextView::npos ? TextView() : value.substr(first, last - first + 1);
+  std::int64_t count = digits.empty() ? -1 : 0;
+  for (char16_t c : digits) {
+    if (c < u'0' || c > u'9' || count > kMaxCount) {
+      count = -1;
+      break;
+    }
+    count = count * 10 + (c - u'0');
+  }
+  if (count >= 1 && count <= kMaxCount) return;
+  // A value as long as a whole file would make the report unreadable.
+  constexpr std::size_t kShown = 40;
+  const Text shown = value.size() > kShown ? Text(value.substr(0, kShown)) + u"..." : Text(value);
+  throw Exception(u"The cache pages value \"" + shown +
+                  u"\" is not a page count (a whole number from 1 to 2147483647); nothing was changed.");
 }
 
 void CheckCachePagesValue(TextView value)

@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include <exception>
+#include <functional>
 #endif
 
 namespace fbu {
@@ -27,6 +28,11 @@ inline constexpr const char16_t* kOfferedCachePages[] = {u"75", u"256", u"512", 
 // "256". The text is never converted to a number and back.
 Text ChooseCachePagesValue(const Text* firstArgument, int itemIndex, TextView comboText);
 
+// The words of a command line, the program's name first: words are separated by blanks
+// and control characters (anything up to U+0020); a double-quoted stretch may hold them
+// and loses its quotes, so "" is an empty word.
+std::vector<Text> SplitCommandLine(TextView commandLine);
+
 // True for "REGSERVER", "UNREGSERVER", "REGSERVERPERUSER" and "UNREGSERVERPERUSER"
 // introduced by "/" or "-", in any case.
 bool IsRegistrationSwitch(TextView argument);
@@ -36,6 +42,11 @@ bool HasRegistrationSwitch(const std::vector<Text>& arguments);
 // Raises Exception when the page count holds CR, LF or NUL: such a value would split
 // the key line and inject other settings into every configuration file.
 void CheckCachePagesValue(TextView value);
+
+// Raises Exception unless an unattended run's value is a page count: decimal digits,
+// blanks around them allowed, from 1 to 2147483647. The value is still written exactly
+// as given.
+void CheckPageCountArgument(TextView value);
 
 #ifdef _WIN32
 
@@ -55,13 +66,15 @@ public:
   // Shows the window; its first showing runs FormShow's command-line run.
   void Show(int showCommand);
   HWND Handle() const noexcept { return window_; }
-  // The code the program ends with: 1 after a command-line run that reported an error.
+  // The code the program ends with: after a command-line run, the UpdateExitCode of its
+  // outcome; 0 otherwise.
   int ExitCode() const noexcept { return exitCode_; }
 
   void FormCreate(void* Sender);
   void FormShow(void* Sender);
-  // The update. Raises what the configuration-file operations raise (after the start
-  // phase has run) and Exception for a refused page count (before anything is touched).
+  // The update. Raises Exception for a refused page count and EUpdateIncomplete when no
+  // file was found (both before anything is touched), when a file could not be saved
+  // (after the start phase) or when the service does not run again with the new value.
   void Button1Click(void* Sender);
 
   // The default report of an error escaping an event handler: a message box with the
@@ -74,8 +87,11 @@ private:
   void LayOutControls();
   void GetCachePagesValue(Text& Value) const;
   // Runs Button1Click as an event: guarded against re-entry, Button1 disabled meanwhile,
-  // errors reported. False when an error was reported.
-  bool RunUpdate(void* Sender);
+  // errors reported.
+  void RunUpdate(void* Sender);
+  // An unattended run's outcome is kept first, so that nothing which ends the loop
+  // meanwhile (a close request while the report is up) can lose it.
+  void ReportOutcome(const std::exception& error, int exitCode);
   void RunCommandLine();
   // Dispatches waiting messages during the service waits, so the form stays responsive.
   void PumpMessages();
@@ -99,6 +115,17 @@ int RunMessageLoop(const TDBConfigForm& form);
 
 // The default error report without a form (start-up errors).
 void ShowErrorReport(HWND owner, const std::exception& error);
+
+// Whether this process's window station is visible, so that a message box can be seen
+// and answered; services and deployment tools may run the program where it is not.
+bool DesktopIsVisible();
+// Replaces the check above; test builds use it to reach the invisible case, which Wine
+// never has. An empty check restores the real one.
+void SetDesktopVisibilityCheck(std::function<bool()> check);
+
+// The whole program around the dialog: the units' start-up, the registration switches,
+// the dialog and its message loop, then the units' shutdown. Returns the exit code.
+int RunProgram(HINSTANCE instance, int showCommand);
 
 #endif
 

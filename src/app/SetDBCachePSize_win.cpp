@@ -3,9 +3,11 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "app/IBSystemActions.h"
+#include "app/UpdateOutcome.h"
 #include "base/Exceptions.h"
 #include "base/StringList.h"
 
@@ -112,17 +114,33 @@ Text WindowText(HWND window)
   return FromWide(buffer.data(), static_cast<std::size_t>(copied > 0 ? copied : 0));
 }
 
-Text ErrorText(const std::exception& error)
+std::function<bool()>& VisibilityCheck()
 {
-  if (const auto* own = dynamic_cast<const Exception*>(&error)) return own->Message();
-  return FromUtf8(error.what());
+  static std::function<bool()> check;
+  return check;
 }
 
 } // namespace
 
+bool DesktopIsVisible()
+{
+  if (VisibilityCheck()) return VisibilityCheck()();
+  USEROBJECTFLAGS flags{};
+  DWORD needed = 0;
+  HWINSTA station = GetProcessWindowStation();
+  // When the station cannot be asked, a box that may hang beats a report nobody sees.
+  if (!station || !GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, &needed)) return true;
+  return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+void SetDesktopVisibilityCheck(std::function<bool()> check)
+{
+  VisibilityCheck() = std::move(check);
+}
+
 void ShowErrorReport(HWND owner, const std::exception& error)
 {
-  const Text text = ErrorText(error);
+  const Text text = ExceptionText(error);
   MessageBoxW(owner, WidePtr(text), reinterpret_cast<const wchar_t*>(kFormCaption), MB_OK | MB_ICONERROR);
 }
 
@@ -268,39 +286,64 @@ void TDBConfigForm::Button1Click(void* /*Sender*/)
 {
   Text Value;
   GetCachePagesValue(Value);
-  CheckCachePagesValue(Value); // before the service or any file is touched
+  // Refused values, and a run with nothing to update, touch neither service nor file.
+  CheckCachePagesValue(Value);
+  if (!arguments_.empty()) CheckPageCountArgument(Value);
   TStringList list;
-  const auto pump = [this] { PumpMessages(); };
-  SwitchFirebirdService(false, pump);
-  try {
-    if (FindFirebirdConfigFiles(&list)) {
-      const int count = list.Count();
-      for (int i = 0; i < count; ++i) SetConfigFileValue(list[i], kCachePagesKey, Value);
-    }
-  } catch (...) {
-    SwitchFirebirdService(true, pump);
-    throw;
+  std::vector<Text> files;
+  if (FindFirebirdConfigFiles(&list)) {
+    for (int i = 0; i < list.Count(); ++i)
+      if (ConfigFileExists(list[i])) files.push_back(list[i]);
   }
-  SwitchFirebirdService(true, pump);
+  if (files.empty()) throw EUpdateIncomplete(NothingFoundMessage(FirebirdFolders()), kNothingFound);
+
+  const auto pump = [this] { PumpMessages(); };
+  const ServiceSwitchOutcome stop = SwitchFirebirdService(false, pump);
+  std::size_t saved = 0;
+  std::optional<Text> error;
+  try {
+    for (; saved < files.size(); ++saved) SetConfigFileValue(files[saved], kCachePagesKey, Value);
+  } catch (const std::exception& e) {
+    error = ExceptionText(e);
+  } catch (...) {
+    error = u"Unknown error";
+  }
+  const Text problem = ServiceProblem(stop, SwitchFirebirdService(true, pump));
+  if (error) {
+    const std::vector<Text> done(files.begin(), files.begin() + static_cast<std::ptrdiff_t>(saved));
+    const std::vector<Text> notReached(files.begin() + static_cast<std::ptrdiff_t>(saved) + 1, files.end());
+    Text message = FileErrorMessage(*error, done, notReached);
+    if (!problem.empty()) message += u"\n\n" + problem;
+    throw EUpdateIncomplete(message, kUpdateFailed);
+  }
+  if (!problem.empty()) throw EUpdateIncomplete(problem, kServiceNotRunning);
 }
 
-bool TDBConfigForm::RunUpdate(void* Sender)
+void TDBConfigForm::ReportOutcome(const std::exception& error, int exitCode)
+{
+  const bool unattended = !arguments_.empty();
+  if (unattended) exitCode_ = exitCode;
+  // Nobody could answer a box on an invisible desktop, and the run would hang for ever.
+  if (unattended && !DesktopIsVisible()) return;
+  HandleException(error);
+}
+
+void TDBConfigForm::RunUpdate(void* Sender)
 {
   // One update at a time: the waits dispatch messages, and a click that arrives
   // meanwhile must not start a second update inside the first.
-  if (busy_) return true;
+  if (busy_) return;
   busy_ = true;
   HWND focused = GetFocus();
   EnableWindow(Button1, FALSE);
-  bool ok = true;
   try {
     Button1Click(Sender);
+  } catch (const EUpdateIncomplete& incomplete) {
+    ReportOutcome(incomplete, incomplete.ExitCode);
   } catch (const std::exception& error) {
-    ok = false;
-    HandleException(error);
+    ReportOutcome(error, kUpdateFailed);
   } catch (...) {
-    ok = false;
-    HandleException(Exception(u"Unknown error"));
+    ReportOutcome(Exception(u"Unknown error"), kUpdateFailed);
   }
   if (Button1) {
     EnableWindow(Button1, TRUE);
@@ -315,13 +358,12 @@ bool TDBConfigForm::RunUpdate(void* Sender)
     closeWhenIdle_ = false;
     Close();
   }
-  return ok;
 }
 
 void TDBConfigForm::RunCommandLine()
 {
-  // An unattended run ends either way; its exit code tells a script whether it failed.
-  if (!RunUpdate(nullptr)) exitCode_ = 1;
+  // An unattended run ends either way; its exit code tells a script what happened.
+  RunUpdate(nullptr);
   Close();
 }
 

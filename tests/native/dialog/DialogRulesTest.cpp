@@ -111,6 +111,54 @@ TEST(RefusedValue, EverythingElseIsWrittenUnchecked)
     EXPECT_NO_THROW(CheckCachePagesValue(good));
 }
 
+TEST(CommandLine, SplitsAtBlanksAndControlCharacters)
+{
+  struct Case {
+    const char16_t* line;
+    std::vector<Text> words;
+  };
+  const Case cases[] = {
+      {u"prog.exe 75", {u"prog.exe", u"75"}},
+      {u"  prog.exe\t 1024\r", {u"prog.exe", u"1024"}},
+      {u"prog.exe 512\x01junk", {u"prog.exe", u"512", u"junk"}},
+      {u"prog.exe\n1024\r\n", {u"prog.exe", u"1024"}},
+      {u"\"C:\\Program Files\\u.exe\" \"1 024\" x", {u"C:\\Program Files\\u.exe", u"1 024", u"x"}},
+      {u"prog.exe a\"b c\"d", {u"prog.exe", u"ab cd"}},
+      {u"prog.exe \"\"", {u"prog.exe", u""}},
+      {u"prog.exe \"open", {u"prog.exe", u"open"}},
+      {u"prog.exe \"7\x01\"", {u"prog.exe", u"7\x01"}},
+      {u"", {}},
+      {u" \x7f ", {u"\x7f"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SplitCommandLine(c.line), c.words) << ToUtf8(c.line);
+}
+
+TEST(RefusedValue, UnattendedValueMustBeAPageCount)
+{
+  struct Case {
+    const char16_t* value;
+    bool accepted;
+  };
+  const Case cases[] = {{u"75", true},     {u"1", true},        {u"2147483647", true},  {u" 512 ", true},
+                        {u"0075", true},   {u"0", false},       {u"2147483648", false}, {u"99999999999", false},
+                        {u"-5", false},    {u"+5", false},      {u"abc", false},        {u"/?", false},
+                        {u"", false},      {u"   ", false},     {u"5 12", false},       {u"$200", false},
+                        {u"\t512", false}, {u"512\x01", false}, {u"1e3", false}};
+  for (const Case& c : cases) {
+    if (c.accepted) {
+      EXPECT_NO_THROW(CheckPageCountArgument(c.value)) << ToUtf8(c.value);
+    } else {
+      EXPECT_THROW(CheckPageCountArgument(c.value), Exception) << ToUtf8(c.value);
+    }
+  }
+  try {
+    CheckPageCountArgument(Text(100000, u'x'));
+    ADD_FAILURE() << "accepted";
+  } catch (const Exception& e) {
+    EXPECT_LT(e.Message().size(), 200u) << "a huge value is shortened in the report";
+  }
+}
+
 TEST(ProgramUnits, StartAndStopInOrder)
 {
   StartupSequence units;

@@ -1,0 +1,39 @@
+// The program around the dialog: the units' start-up, the registration switches, the
+// dialog and its message loop, then the units' shutdown.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <vector>
+
+#include "app/ProgramUnits.h"
+#include "app/SetDBCachePSize.h"
+#include "base/Startup.h"
+
+namespace fbu {
+
+int RunProgram(HINSTANCE instance, int showCommand)
+{
+  std::vector<Text> arguments = SplitCommandLine(FromWide(GetCommandLineW()));
+  if (!arguments.empty()) arguments.erase(arguments.begin()); // the program's own name
+  StartupSequence units;
+  RegisterProgramUnits(units);
+  return RunUnits(
+      units,
+      [&]() -> int {
+        // Registration is offered to the toolkit's callers but this program registers
+        // nothing: the switches just end it before the dialog exists.
+        if (HasRegistrationSwitch(arguments)) return 0;
+        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
+        InitCommonControlsEx(&controls);
+        TDBConfigForm DBConfigForm(arguments);
+        DBConfigForm.Create(instance);
+        DBConfigForm.Show(showCommand);
+        RunMessageLoop(DBConfigForm);
+        // The form keeps the outcome past its window's end.
+        return DBConfigForm.ExitCode();
+      },
+      [](const std::exception& error) { ShowErrorReport(nullptr, error); });
+}
+
+} // namespace fbu

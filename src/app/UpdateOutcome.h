@@ -1,0 +1,37 @@
+#pragma once
+// What an update tells its operator, and the code an unattended run ends with: every
+// outcome short of full success is an EUpdateIncomplete carrying both.
+
+#include <vector>
+
+#include "app/ServiceSwitch.h"
+#include "base/Exceptions.h"
+#include "base/Text.h"
+
+namespace fbu {
+
+// Exit codes of an unattended run.
+enum UpdateExitCode : int {
+  kUpdateDone = 0,        // every file found was saved and the service, when installed, runs
+  kUpdateFailed = 1,      // an error was reported
+  kNothingFound = 2,      // no firebird.conf below the Firebird folders; nothing touched
+  kServiceNotRunning = 3, // the files were saved, but the server does not run with the value
+};
+
+class EUpdateIncomplete : public Exception {
+public:
+  EUpdateIncomplete(Text message, int exitCode) : Exception(std::move(message)), ExitCode(exitCode) {}
+  int ExitCode;
+};
+
+// "No firebird.conf was found below <folders>." with the folders joined by " or ".
+Text NothingFoundMessage(const std::vector<Text>& foldersSearched);
+
+// The error that stopped the loop, then the files saved before it and those not reached.
+Text FileErrorMessage(TextView error, const std::vector<Text>& saved, const std::vector<Text>& notReached);
+
+// The sentence telling that the new value does not take effect now, judged from the two
+// phases of an update; empty when the service runs again or is not installed.
+Text ServiceProblem(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start);
+
+} // namespace fbu

@@ -1,0 +1,89 @@
+#include "app/UpdateOutcome.h"
+
+#include <gtest/gtest.h>
+
+#include "app/IBSystemActions.h"
+
+namespace fbu {
+namespace {
+
+namespace st = service_state;
+
+TEST(FirebirdFolders, SecondRootOnlyWhenItNamesAnotherFolder)
+{
+  struct Case {
+    const char16_t *pf86, *pf, *w6432;
+    std::vector<Text> folders;
+  };
+  const Case cases[] = {
+      {u"", u"C:\\PF86", u"C:\\PF", {u"C:\\PF86\\Firebird", u"C:\\PF\\Firebird"}},
+      {u"D:\\X", u"C:\\PF86", u"C:\\PF", {u"D:\\X\\Firebird", u"C:\\PF\\Firebird"}},
+      {u"", u"C:\\PF", u"c:\\pf\\", {u"C:\\PF\\Firebird"}},
+      {u"", u"C:\\PF", u"", {u"C:\\PF\\Firebird"}},
+      {u"", u"", u"", {u"\\Firebird"}},
+      {u"C:\\PF", u"C:\\PF86", u"C:\\PF", {u"C:\\PF\\Firebird"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FirebirdFoldersFrom(c.pf86, c.pf, c.w6432), c.folders) << ToUtf8(c.pf);
+}
+
+TEST(UpdateOutcome, Messages)
+{
+  EXPECT_EQ(NothingFoundMessage({u"C:\\A\\Firebird", u"C:\\B\\Firebird"}),
+            u"No firebird.conf was found below C:\\A\\Firebird or C:\\B\\Firebird.");
+  EXPECT_EQ(FileErrorMessage(u"Boom.", {u"a.conf"}, {}),
+            u"Boom.\n\nSaved before the error:\n  a.conf\nNot reached:\n  (none)");
+}
+
+ServiceSwitchOutcome Phase(std::uint32_t found, std::uint32_t left, bool result)
+{
+  ServiceSwitchOutcome o;
+  o.stateFound = found;
+  o.stateLeft = left;
+  o.result = result;
+  return o;
+}
+
+TEST(UpdateOutcome, ServiceProblemTellsWhetherTheValueTakesEffect)
+{
+  const Text head = u"The new value was written, but the service FirebirdServerDefaultInstance ";
+  ServiceSwitchOutcome missing;
+  missing.installed = false;
+  ServiceSwitchOutcome denied;
+  denied.error = 5;
+  ServiceSwitchOutcome failedStart = Phase(st::kStopped, st::kStopped, false);
+  failedStart.startSent = true;
+  failedStart.error = 1053;
+  ServiceSwitchOutcome diedStarting = Phase(st::kStopped, st::kStopped, true);
+  diedStarting.startSent = true;
+  struct Case {
+    const char* name;
+    ServiceSwitchOutcome stop, start;
+    Text expected; // empty: nothing to report
+  };
+  const Case cases[] = {
+      {"restarted", Phase(st::kRunning, st::kStopped, true), Phase(st::kStopped, st::kRunning, true), u""},
+      {"was stopped, now runs", Phase(st::kStopped, st::kStopped, false), Phase(st::kStopped, st::kRunning, true), u""},
+      {"not installed", missing, missing, u""},
+      {"refused to stop", Phase(st::kRunning, st::kRunning, false), Phase(st::kRunning, st::kRunning, true),
+       head + u"did not stop, so the new value takes effect at its next restart."},
+      {"no rights", denied, denied,
+       head + u"could not be controlled (" + SysErrorMessage(5) +
+           u"), so the new value takes effect at its next restart."},
+      {"start refused", Phase(st::kRunning, st::kStopped, true), failedStart,
+       head + u"is not running again: it could not be started (" + SysErrorMessage(1053) + u")."},
+      {"stopped while starting", Phase(st::kRunning, st::kStopped, true), diedStarting,
+       head + u"is not running again: it stopped while starting."},
+      {"paused", Phase(st::kPaused, st::kPaused, false), Phase(st::kPaused, st::kPaused, false),
+       head + u"is not running again: it is paused."},
+      {"stop outlasted the bound", Phase(st::kRunning, st::kStopPending, true),
+       Phase(st::kStopPending, st::kStopPending, false),
+       head + u"is not running again: it was still stopping when the wait ended."},
+      {"start outlasted the bound", Phase(st::kRunning, st::kStopped, true),
+       Phase(st::kStopped, st::kStartPending, true),
+       head + u"is not running again: it was still starting when the wait ended."},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ServiceProblem(c.stop, c.start), c.expected) << c.name;
+}
+
+} // namespace
+} // namespace fbu
