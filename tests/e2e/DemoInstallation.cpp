@@ -1,9 +1,11 @@
 #include "e2e/DemoInstallation.h"
 
 #include "support/StandinService.h"
+#include "support/standin/StandinControl.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace fbu::test {
@@ -18,20 +20,36 @@ struct InstanceFolder {
   const char* config; // nullptr: the instance has no firebird.conf
 };
 
-// Line-break styles and key mentions of real files: LF ends, a commented key that the
-// update activates, a later mention that stays, no final line break.
+// Line-break styles and key mentions of real files: LF ends; the server's own layout, the
+// key first named in a header comment, then as a commented setting, then set further
+// down in lower case and without a final line break; a file with the key commented out
+// only, which the update activates.
 const InstanceFolder kInstances[] = {
+    {L"Firebird_2_5", "# Firebird 2.5\r\n#DefaultDbCachePages = 2048\r\n"},
     {L"Firebird_3_0", "# Firebird 3\n#\nDefaultDbCachePages = 75\nRemoteServicePort = 3050\n"},
-    {L"Firebird_4_0",
-     "# Firebird 4\r\n#DefaultDbCachePages = 2048\r\nServerMode = Super\r\n#DefaultDbCachePages = 1024"},
+    {L"Firebird_4_0", "# Firebird 4\r\n# Set DefaultDbCachePages below, for example DefaultDbCachePages = 2048.\r\n"
+                      "#DefaultDbCachePages = 2048\r\nServerMode = Super\r\n  defaultdbcachepages = 1024"},
     {L"Firebird_5_0", nullptr},
 };
 constexpr wchar_t kServiceInstance[] = L"Firebird_4_0";
 constexpr wchar_t kHiddenFolder[] = L"Backup";
 constexpr char kHiddenConfig[] = "DefaultDbCachePages = 9999\r\n";
 
+// Whether a line sets the key as the server reads it: blanks, the key in any case,
+// blanks, '='.
+bool SetsKey(const std::string& line)
+{
+  const std::size_t name = line.find_first_not_of(" \t");
+  if (name == std::string::npos || line.size() - name < sizeof kKey - 1 ||
+      _strnicmp(line.c_str() + name, kKey, sizeof kKey - 1) != 0)
+    return false;
+  const std::size_t eq = line.find_first_not_of(" \t", name + sizeof kKey - 1);
+  return eq != std::string::npos && line[eq] == '=';
+}
+
 // What the program makes of a file: lines split at CR LF, CR or LF, the first line that
-// mentions the key replaced, every line ended by CR LF. Unchanged when nothing matches.
+// sets the key (else the first that mentions it) replaced, every line ended by CR LF.
+// Unchanged when nothing matches.
 std::string Rewritten(const std::string& bytes, const std::string& value)
 {
   std::vector<std::string> lines;
@@ -43,15 +61,12 @@ std::string Rewritten(const std::string& bytes, const std::string& value)
     start = i + 1;
   }
   if (start < bytes.size()) lines.push_back(bytes.substr(start));
-  bool matched = false;
-  for (auto& line : lines) {
-    if (line.find(kKey) != std::string::npos) {
-      line = std::string(kKey) + " = " + value;
-      matched = true;
-      break;
-    }
-  }
-  if (!matched) return bytes;
+  auto match = std::find_if(lines.begin(), lines.end(), SetsKey);
+  if (match == lines.end())
+    match = std::find_if(lines.begin(), lines.end(),
+                         [](const std::string& line) { return line.find(kKey) != std::string::npos; });
+  if (match == lines.end()) return bytes;
+  *match = std::string(kKey) + " = " + value;
   std::string out;
   for (const auto& line : lines) out += line + "\r\n";
   return out;
@@ -125,8 +140,31 @@ DemoInstallation::DemoInstallation()
 
 DemoInstallation::~DemoInstallation()
 {
+  // A test may have told the stand-in to refuse the stop or to fail its start.
+  if (service_) {
+    SetServiceControl("");
+    SendServiceControl(standin::kReloadControl);
+  }
   service_.reset(); // stopped and deleted before its executable is removed
   RemoveTree(root_);
+}
+
+bool DemoInstallation::SendServiceControl(DWORD control)
+{
+  UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  UniqueScHandle service(manager ? OpenServiceW(manager.get(), kServiceName, SERVICE_ALL_ACCESS) : nullptr);
+  SERVICE_STATUS status{};
+  return service && ControlService(service.get(), control, &status);
+}
+
+void DemoInstallation::RemoveService()
+{
+  service_.reset();
+}
+
+void DemoInstallation::RemoveConfigFiles()
+{
+  for (const auto& instance : kInstances) DeleteFileW((root_ + L"\\" + instance.name + L"\\firebird.conf").c_str());
 }
 
 std::map<std::wstring, std::string> DemoInstallation::Snapshot() const
@@ -140,15 +178,42 @@ std::map<std::wstring, std::string> DemoInstallation::Snapshot() const
   return files;
 }
 
-void DemoInstallation::ExpectWritten(const std::map<std::wstring, std::string>& before, const std::string& value) const
+void DemoInstallation::ExpectWritten(const std::map<std::wstring, std::string>& before, const std::string& value,
+                                     std::size_t count) const
 {
   const auto now = Snapshot();
   ASSERT_EQ(now.size(), before.size());
+  const auto order = ConfigFilesInProgramOrder();
   for (const auto& [path, bytes] : before) {
     SCOPED_TRACE(Narrow(path));
-    const std::string expected = path == hiddenConfig_ ? bytes : Rewritten(bytes, value);
-    EXPECT_EQ(now.at(path), expected);
+    const auto at = std::find(order.begin(), order.end(), path);
+    const bool written = at != order.end() && static_cast<std::size_t>(at - order.begin()) < count;
+    EXPECT_EQ(now.at(path), written ? Rewritten(bytes, value) : bytes);
   }
+}
+
+std::vector<std::wstring> DemoInstallation::StrayFiles() const
+{
+  // Anything in an instance folder that the installation did not put there.
+  std::vector<std::wstring> stray;
+  for (const auto& instance : kInstances) {
+    const std::wstring folder = root_ + L"\\" + instance.name;
+    WIN32_FIND_DATAW data;
+    UniqueFindHandle find(FindFirstFileW((folder + L"\\*.*").c_str(), &data));
+    if (!find) continue;
+    do {
+      const std::wstring name = data.cFileName;
+      if (name != L"." && name != L".." && name != L"bin" && name != L"firebird.conf" && name != L"standin-starts.log")
+        stray.push_back(folder + L"\\" + name);
+    } while (FindNextFileW(find.get(), &data));
+  }
+  return stray;
+}
+
+void DemoInstallation::SetServiceControl(const std::string& text)
+{
+  // Read by the stand-in at each start and each control.
+  WriteFileBytes(serviceInstance_ + L"\\bin\\standin-control.txt", text);
 }
 
 std::vector<std::wstring> DemoInstallation::ConfigFilesInProgramOrder() const
@@ -168,7 +233,7 @@ std::vector<std::wstring> DemoInstallation::ConfigFilesInProgramOrder() const
 
 DWORD DemoInstallation::ServiceState() const
 {
-  return service_->State();
+  return service_ ? service_->State() : 0;
 }
 
 bool DemoInstallation::WaitForServiceState(DWORD state, DWORD timeoutMs) const
@@ -188,8 +253,7 @@ std::vector<std::string> DemoInstallation::ServiceStarts() const
 
 void DemoInstallation::SetServiceStopDelay(DWORD ms)
 {
-  // Read by the stand-in at each stop control: how long to stay in STOP_PENDING.
-  WriteFileBytes(serviceInstance_ + L"\\bin\\standin-control.txt", "stop-delay=" + std::to_string(ms) + "\n");
+  SetServiceControl("stop-delay=" + std::to_string(ms) + "\n");
 }
 
 bool DemoInstallation::WaitForServiceStarts(std::size_t count, DWORD timeoutMs) const
@@ -250,9 +314,9 @@ std::wstring Dialog::MessageBoxText(HWND box)
   return Text(GetDlgItem(box, 0xFFFF));
 }
 
-ProgramRun::ProgramRun(const std::wstring& arguments)
+ProgramRun::ProgramRun(const std::wstring& arguments, const std::wstring& chosen)
 {
-  const std::wstring program = BuiltFile(L"FBU_PROGRAM");
+  const std::wstring program = chosen.empty() ? BuiltFile(L"FBU_PROGRAM") : chosen;
   std::wstring commandLine = L"\"" + program + L"\"";
   if (!arguments.empty()) commandLine += L" " + arguments;
   STARTUPINFOW startup{};
@@ -277,9 +341,16 @@ ProgramRun::~ProgramRun()
 bool ProgramRun::WaitForExit(DWORD timeoutMs)
 {
   return WaitUntil(timeoutMs, [&] {
-    if (FindWindowOfProcess(false) || FindWindowOfProcess(true)) sawWindow_ = true;
+    FindWindowOfProcess(false);
+    FindWindowOfProcess(true);
     return WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0;
   });
+}
+
+void ProgramRun::Kill()
+{
+  TerminateProcess(process_.get(), 99);
+  WaitForSingleObject(process_.get(), 10000);
 }
 
 DWORD ProgramRun::ExitCode() const
@@ -310,6 +381,7 @@ HWND ProgramRun::FindWindowOfProcess(bool owned)
       },
       reinterpret_cast<LPARAM>(&search));
   if (search.found) sawWindow_ = true;
+  if (search.found && owned) sawBox_ = true;
   return search.found;
 }
 

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <array>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -14,10 +15,10 @@
 
 namespace fbu::test {
 
-// C:\Program Files\Firebird with three instance folders (two with a firebird.conf, one
+// C:\Program Files\Firebird with four instance folders (three with a firebird.conf, one
 // without) and a hidden folder holding a firebird.conf that must never be touched; the
-// stand-in service runs as "FirebirdServerDefaultInstance" from the second instance's
-// bin folder. Everything is removed again on destruction.
+// stand-in service runs as "FirebirdServerDefaultInstance" from Firebird_4_0's bin
+// folder. Everything is removed again on destruction.
 class DemoInstallation {
 public:
   DemoInstallation();
@@ -27,9 +28,14 @@ public:
 
   // Bytes of every firebird.conf of the installation, the hidden one included.
   std::map<std::wstring, std::string> Snapshot() const;
-  // Expects each visible file rewritten from its state in before, with value, and the
-  // hidden one unchanged.
-  void ExpectWritten(const std::map<std::wstring, std::string>& before, const std::string& value) const;
+  // Expects the first count visible files (in the program's order) rewritten from their
+  // state in before with value, and every other file unchanged.
+  void ExpectWritten(const std::map<std::wstring, std::string>& before, const std::string& value,
+                     std::size_t count = SIZE_MAX) const;
+  // Files in the instance folders that the installation did not make (a save's
+  // temporary file left behind, for one).
+  std::vector<std::wstring> StrayFiles() const;
+  const std::wstring& Root() const noexcept { return root_; }
   // The configuration files the program rewrites, in the order the folder lists them.
   std::vector<std::wstring> ConfigFilesInProgramOrder() const;
 
@@ -41,6 +47,14 @@ public:
   bool StopService();
   // Makes the stand-in stay in STOP_PENDING for this long after a stop control.
   void SetServiceStopDelay(DWORD ms);
+  // The stand-in's control file ("key=value" lines, see tests/support/standin), and a
+  // control sent to the running service (its reload control makes it read the file now).
+  void SetServiceControl(const std::string& text);
+  bool SendServiceControl(DWORD control);
+  // Stops and deletes the service, as on a machine without a server.
+  void RemoveService();
+  // Deletes every firebird.conf the program could find (the hidden one stays).
+  void RemoveConfigFiles();
 
 private:
   std::wstring root_;
@@ -70,25 +84,31 @@ struct Dialog {
 // test leaves it running.
 class ProgramRun {
 public:
-  explicit ProgramRun(const std::wstring& arguments);
+  // The program is the shipped one unless another is named (the seams build).
+  explicit ProgramRun(const std::wstring& arguments, const std::wstring& program = {});
   ~ProgramRun();
   ProgramRun(const ProgramRun&) = delete;
   ProgramRun& operator=(const ProgramRun&) = delete;
 
   bool WaitForExit(DWORD timeoutMs);
   DWORD ExitCode() const;
+  // Ends the process at once, as a crash or a forced shutdown would.
+  void Kill();
+  HANDLE Handle() const noexcept { return process_.get(); }
   // The main window (no owner) once it is visible, with its controls.
   Dialog WaitForDialog(DWORD timeoutMs);
   // An error report: a dialog window of the process that has an owner.
   HWND WaitForMessageBox(DWORD timeoutMs);
-  // Whether any window of the process was seen while waiting for it.
+  // Whether any window of the process, or a message box, was seen while waiting for it.
   bool EverShowedDialog() const noexcept { return sawWindow_; }
+  bool EverShowedMessageBox() const noexcept { return sawBox_; }
 
 private:
   HWND FindWindowOfProcess(bool owned);
   UniqueKernelHandle process_;
   DWORD processId_ = 0;
   bool sawWindow_ = false;
+  bool sawBox_ = false;
 };
 
 // A file held open without any sharing, as another program may hold it.

@@ -43,15 +43,22 @@ TEST_P(CommandLineRun, WritesEveryInstanceRestartsTheServiceAndCloses)
   demo.ExpectWritten(before, c.written);
   const auto starts = demo.ServiceStarts();
   ASSERT_EQ(starts.size(), startsBefore + 1) << "one stop and one start per update";
-  EXPECT_EQ(starts.back(), c.written) << "the restarted service read the new value";
+  // The server reads the value without the blanks around it, and exactly one setting.
+  const std::size_t digits = c.written.find_first_not_of(' ');
+  EXPECT_EQ(starts.back(), c.written.substr(digits, c.written.find_last_not_of(' ') - digits + 1))
+      << "the restarted service read the new value";
   EXPECT_EQ(demo.ServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, CommandLineRun,
                          ::testing::Values(CommandLineCase{"Number", L"75", "75"},
-                                           // Never validated, and only the first argument counts.
-                                           CommandLineCase{"WordsAndExtraArguments", L"abc 512 1024", "abc"},
-                                           CommandLineCase{"QuotedBlanksKept", L"\"1 024\" x", "1 024"}),
+                                           // Only the first argument counts.
+                                           CommandLineCase{"ExtraArguments", L"512 abc 1024", "512"},
+                                           // Written exactly as given.
+                                           CommandLineCase{"QuotedBlanksKept", L"\" 1024 \" x", " 1024 "},
+                                           // Control characters separate arguments, as scripts end lines.
+                                           CommandLineCase{"TrailingCarriageReturn", L"1024\r", "1024"},
+                                           CommandLineCase{"ControlCharacterSeparates", L"512\x01junk", "512"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ProgramTest, CommandLineRunStartsAServiceThatWasStopped)

@@ -97,7 +97,8 @@ bool StandinService::Send(DWORD control)
 
 std::vector<std::string> StandinStartValues(const std::wstring& instanceFolder)
 {
-  // One line per start, ending in "=" and the value read; the text after the last '='.
+  // One line per start: "start N DefaultDbCachePages=" and the values read; the text
+  // after the first '='.
   std::vector<std::string> values;
   const std::wstring log = instanceFolder + L"\\" + standin::kStartLog;
   if (GetFileAttributesW(log.c_str()) == INVALID_FILE_ATTRIBUTES) return values;
@@ -108,7 +109,7 @@ std::vector<std::string> StandinStartValues(const std::wstring& instanceFolder)
     if (end == std::string::npos) end = bytes.size();
     std::string line = bytes.substr(start, end - start);
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    const std::size_t eq = line.rfind('=');
+    const std::size_t eq = line.find('=');
     if (eq != std::string::npos) values.push_back(line.substr(eq + 1));
     start = end + 1;
   }

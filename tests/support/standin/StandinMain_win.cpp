@@ -1,6 +1,7 @@
 // The stand-in database service: a real own-process Win32 service that only reports the
 // states a test asks for (through the control file next to it) and appends, at each
-// start, the DefaultDbCachePages value it finds in its instance's firebird.conf.
+// start, the DefaultDbCachePages values it finds in its instance's firebird.conf, read
+// the way the server reads its configuration.
 #include <windows.h>
 
 #include <condition_variable>
@@ -9,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "support/standin/StandinControl.h"
 
@@ -26,6 +28,7 @@ struct Settings {
   DWORD pauseDelay = 0;
   DWORD continueDelay = 0;
   bool acceptStop = true;
+  DWORD failStart = 0; // an exit code: the next start ends in STOPPED with it
 };
 
 std::wstring ExeFolder()
@@ -88,25 +91,49 @@ Settings ReadSettings()
     if (key == "pause-delay") settings.pauseDelay = value;
     if (key == "continue-delay") settings.continueDelay = value;
     if (key == "accept-stop") settings.acceptStop = value != 0;
+    if (key == "fail-start") settings.failStart = value;
     return true;
   });
   return settings;
 }
 
-// The text after the '=' of the first line that names the key and has one; empty when
-// there is none.
-std::string CacheValue()
+// The file's text as bytes: a UTF-8 mark is dropped and UTF-16 is narrowed to its low
+// bytes, which is all a file of ASCII settings needs.
+std::string Narrowed(const std::string& bytes)
 {
-  std::string value;
+  if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) return bytes.substr(3);
+  const bool little = bytes.rfind("\xFF\xFE", 0) == 0;
+  if (!little && bytes.rfind("\xFE\xFF", 0) != 0) return bytes;
+  std::string narrow;
+  for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) narrow.push_back(bytes[little ? i : i + 1]);
+  return narrow;
+}
+
+bool SameKey(const std::string& name)
+{
+  return name.size() == sizeof kCacheKey - 1 &&
+         CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name.c_str(), static_cast<int>(name.size()), kCacheKey,
+                        static_cast<int>(name.size())) == CSTR_EQUAL;
+}
+
+// Every value the server would read for the key, in file order: text from a '#' on is
+// a comment, the key matches in any case, blanks around name and value do not count.
+std::string CacheValues()
+{
+  std::vector<std::string> values;
   if (const auto conf = ReadAll(InstanceFolder() + L"\\firebird.conf")) {
-    ForEachLine(*conf, [&](const std::string& line) {
+    ForEachLine(Narrowed(*conf), [&](const std::string& raw) {
+      const std::string line = raw.substr(0, raw.find('#'));
       const auto eq = line.find('=');
-      if (line.find(kCacheKey) == std::string::npos || eq == std::string::npos) return true;
-      value = Trimmed(line.substr(eq + 1));
-      return false;
+      if (eq != std::string::npos && SameKey(Trimmed(line.substr(0, eq))))
+        values.push_back(Trimmed(line.substr(eq + 1)));
+      return true;
     });
   }
-  return value;
+  std::string joined;
+  for (const auto& value : values) joined += (joined.empty() ? "" : " | ") + value;
+  if (values.size() > 1) joined += " (more than one active setting)";
+  return joined;
 }
 
 void RecordStart()
@@ -114,7 +141,7 @@ void RecordStart()
   const std::wstring log = InstanceFolder() + L"\\" + standin::kStartLog;
   std::size_t starts = 0;
   if (const auto old = ReadAll(log)) ForEachLine(*old, [&](const std::string&) { return ++starts, true; });
-  const std::string line = "start " + std::to_string(starts + 1) + " " + kCacheKey + "=" + CacheValue() + "\r\n";
+  const std::string line = "start " + std::to_string(starts + 1) + " " + kCacheKey + "=" + CacheValues() + "\r\n";
   // Opened for each line so a test can read the log while the service runs.
   const HANDLE file = CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -135,6 +162,11 @@ public:
     std::unique_lock lock(mutex_);
     settings_ = ReadSettings();
     Hold(lock, SERVICE_START_PENDING, settings_.startDelay);
+    if (settings_.failStart) {
+      status_.dwWin32ExitCode = settings_.failStart;
+      Report(SERVICE_STOPPED);
+      return;
+    }
     RecordStart(); // before RUNNING, so whoever sees RUNNING finds the line
     Report(SERVICE_RUNNING);
     for (;;) {
@@ -217,7 +249,7 @@ private:
     status_.dwControlsAccepted = pending || state == SERVICE_STOPPED
                                      ? 0
                                      : SERVICE_ACCEPT_PAUSE_CONTINUE | (settings_.acceptStop ? SERVICE_ACCEPT_STOP : 0);
-    status_.dwWin32ExitCode = NO_ERROR;
+    if (state != SERVICE_STOPPED) status_.dwWin32ExitCode = NO_ERROR;
     status_.dwWaitHint = pending ? kPendingWaitHintMs : 0;
     SetServiceStatus(handle_, &status_);
   }
