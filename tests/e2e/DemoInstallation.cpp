@@ -172,7 +172,9 @@ std::map<std::wstring, std::string> DemoInstallation::Snapshot() const
   std::map<std::wstring, std::string> files;
   for (const auto& instance : kInstances) {
     const std::wstring path = root_ + L"\\" + instance.name + L"\\firebird.conf";
-    if (Exists(path)) files[path] = ReadFileBytes(path);
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+      files[path] = ReadFileBytes(path);
   }
   files[hiddenConfig_] = ReadFileBytes(hiddenConfig_);
   return files;

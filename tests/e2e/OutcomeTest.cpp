@@ -1,8 +1,13 @@
 // End to end, one table: the real program (or its seams build) in an unattended run
-// against the demo installation, each row arranging one situation of a real machine.
-// Every row checks what a script and an operator would see: the exit code, the report
-// (or that none appeared), the bytes of every firebird.conf, the state the service is
-// left in and how often it started, and that no temporary file stays behind.
+// against the demo installation, each row arranging one situation of a real machine or
+// one fault. Every row checks what a script and an operator would see: the exit code,
+// the report (or that none appeared), the bytes of every firebird.conf (only the key
+// line of files fully saved may change), the state the service is left in and how often
+// it started, and that no temporary file stays behind.
+//
+// Not a row: a Firebird folder without write rights. Wine keeps no access lists on
+// files and these tests run as root, whom Unix permissions do not stop, so Wine cannot
+// express it; a read-only file stands for a file the caller may not write.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -26,9 +31,17 @@ struct Scene {
   DemoInstallation& demo;
   std::wstring program; // empty: the shipped program
   std::vector<std::unique_ptr<ScopedEnv>> env;
-  std::wstring toHold; // held open without sharing during the run
+  std::wstring toHold;       // held open without sharing during the run
+  std::wstring watched;      // a file outside the demo installation that a row watches
+  std::string watchedBefore; // its bytes before the run
   std::optional<HeldOpenFile> held;
   std::optional<ScopedTempDir> otherRoot;
+  std::vector<std::function<void()>> cleanups;
+
+  ~Scene()
+  {
+    for (auto& cleanup : cleanups) cleanup();
+  }
 
   void SetEnv(const wchar_t* name, const std::wstring& value)
   {
@@ -84,6 +97,89 @@ void SecondRoot(Scene& s)
   s.SetEnv(L"ProgramFiles(86)", s.otherRoot->Path());
 }
 
+// The first file the program meets, arranged by change.
+void ChangeFirstFile(Scene& s, const std::function<void(const std::wstring&)>& change)
+{
+  change(s.demo.ConfigFilesInProgramOrder().front());
+}
+
+void ReadOnlyFirst(Scene& s)
+{
+  ChangeFirstFile(s, [&](const std::wstring& path) {
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    s.cleanups.push_back([path] { SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL); });
+  });
+}
+
+void FolderInsteadOfFirst(Scene& s)
+{
+  ChangeFirstFile(s, [](const std::wstring& path) {
+    DeleteFileW(path.c_str());
+    CreateDirectoryW(path.c_str(), nullptr);
+  });
+}
+
+void EmptyFirst(Scene& s)
+{
+  ChangeFirstFile(s, [](const std::wstring& path) { WriteFileBytes(path, ""); });
+}
+
+void LargeFirst(Scene& s)
+{
+  ChangeFirstFile(s, [](const std::wstring& path) {
+    std::string text;
+    while (text.size() < (30u << 20)) text += "# one of many comment lines of a very large configuration file\r\n";
+    WriteFileBytes(path, text + "DefaultDbCachePages = 2048\r\n");
+  });
+}
+
+void SaveFault(Scene& s, const wchar_t* fault)
+{
+  s.UseSeams(L"FBU_SEAM_SAVE_FAULT", fault);
+}
+
+// A real full disk: a 64 KB file system that the run's set-up mounted in the prefix
+// (tests/e2e/small-disk) as C:\fbu-small-disk, filled so that the rewritten file no
+// longer fits. Its Firebird folder is searched first.
+constexpr wchar_t kSmallDisk[] = L"C:\\fbu-small-disk";
+
+void FillSmallDisk(Scene& s)
+{
+  const std::wstring marker = std::wstring(kSmallDisk) + L"\\mounted";
+  if (GetFileAttributesW(marker.c_str()) == INVALID_FILE_ATTRIBUTES)
+    GTEST_SKIP() << "no small file system was mounted for this run (mount refused or not root; see "
+                    "build/<preset>/wine/small-disk.log)";
+  const std::wstring firebird = std::wstring(kSmallDisk) + L"\\Firebird";
+  CreateDirectoryW(firebird.c_str(), nullptr);
+  CreateDirectoryW((firebird + L"\\Firebird_small").c_str(), nullptr);
+  s.cleanups.push_back([firebird] { RemoveTree(firebird); });
+  std::string text;
+  while (text.size() < 20000) text += "# a comment line that takes room on the small disk\r\n";
+  WriteFileBytes(firebird + L"\\Firebird_small\\firebird.conf", text + "DefaultDbCachePages = 2048\r\n");
+  ULARGE_INTEGER free{};
+  ASSERT_TRUE(GetDiskFreeSpaceExW(kSmallDisk, &free, nullptr, nullptr));
+  ASSERT_GT(free.QuadPart, 8192u);
+  WriteFileBytes(firebird + L"\\filler", std::string(static_cast<std::size_t>(free.QuadPart) - 8192, 'x'));
+  s.SetEnv(L"ProgramFiles(86)", kSmallDisk);
+  s.watched = firebird + L"\\Firebird_small\\firebird.conf";
+}
+
+// After the full disk: the small file is intact; with room again the update succeeds.
+void RunAgainWithRoom(Scene& s)
+{
+  const std::wstring firebird = std::wstring(kSmallDisk) + L"\\Firebird";
+  EXPECT_EQ(ReadFileBytes(s.watched), s.watchedBefore);
+  WIN32_FIND_DATAW data;
+  UniqueFindHandle find(FindFirstFileW((firebird + L"\\Firebird_small\\*.tmp").c_str(), &data));
+  EXPECT_FALSE(find) << "a temporary file stayed on the full disk";
+  DeleteFileW((firebird + L"\\filler").c_str());
+  ProgramRun again(L"1024");
+  ASSERT_TRUE(again.WaitForExit(kRunTimeoutMs));
+  EXPECT_EQ(again.ExitCode(), 0u);
+  const std::string now = ReadFileBytes(s.watched);
+  EXPECT_EQ(now.substr(now.size() - 28), "DefaultDbCachePages = 1024\r\n");
+}
+
 void CloseDuringStopWait(ProgramRun& run)
 {
   Dialog dialog = run.WaitForDialog(kRunTimeoutMs);
@@ -134,6 +230,33 @@ const Row kRows[] = {
      CloseDuringStopWait, 1, L"Cannot open file", 0, "", SERVICE_RUNNING, 1},
     {"CloseRequestWhileTheReportIsUp", L"1024", [](Scene& s) { s.HoldFirstFile(); }, CloseWhileReportIsUp, 1,
      L"Cannot open file", 0, "", SERVICE_RUNNING, 1},
+    // Files.
+    {"FileHeldOpenWithoutSharing", L"1024", [](Scene& s) { s.HoldFirstFile(); }, nullptr, 1, L"Cannot open file", 0, "",
+     SERVICE_RUNNING, 1},
+    {"FileReadOnly", L"1024", ReadOnlyFirst, nullptr, 1, L"Cannot create file", 0, "", SERVICE_RUNNING, 1},
+    {"ConfigNameIsAFolder", L"1024", FolderInsteadOfFirst, nullptr, 0, nullptr, kAll, "1024", SERVICE_RUNNING, 1},
+    {"EmptyFileLeftAlone", L"1024", EmptyFirst, nullptr, 0, nullptr, kAll, "1024", SERVICE_RUNNING, 1},
+    {"LargeFile", L"1024", LargeFirst, nullptr, 0, nullptr, kAll, "1024", SERVICE_RUNNING, 1},
+    {"FullDisk", L"1024", FillSmallDisk, nullptr, 1, L"Cannot create file", 0, "", SERVICE_RUNNING, 1,
+     RunAgainWithRoom},
+    // Each save step failing, through the seams build.
+    {"SaveStepCreateFails", L"1024", [](Scene& s) { SaveFault(s, L"create:112"); }, nullptr, 1, L"Cannot create file",
+     0, "", SERVICE_RUNNING, 1},
+    {"SaveStepWriteFailsPartWay", L"1024", [](Scene& s) { SaveFault(s, L"write:112"); }, nullptr, 1,
+     L"Cannot create file", 0, "", SERVICE_RUNNING, 1},
+    {"SaveStepFlushFails", L"1024", [](Scene& s) { SaveFault(s, L"flush:1117"); }, nullptr, 1, L"Cannot create file", 0,
+     "", SERVICE_RUNNING, 1},
+    {"SaveStepReplaceFails", L"1024", [](Scene& s) { SaveFault(s, L"replace:5"); }, nullptr, 1, L"Cannot create file",
+     0, "", SERVICE_RUNNING, 1},
+    // The service held in STOP_PENDING past both bounded waits (30 s each).
+    {"ServiceStuckStopping", L"1024", [](Scene& s) { s.demo.SetServiceStopDelay(65000); }, nullptr, 3,
+     L"is not running again: it was still stopping when the wait ended.", kAll, "1024", SERVICE_STOP_PENDING, 0},
+    // Page counts. A Windows command line holds at most 32767 characters, so the longest
+    // value a script can pass stands in for a value of 100,000 characters.
+    {"PageCountWithLineBreak", L"\"75\r\nRemoteServicePort = 1\"", nullptr, nullptr, 1, L"line breaks", 0, "",
+     SERVICE_RUNNING, 0},
+    {"PageCountAsLongAsACommandLine", std::wstring(32000, L'9'), nullptr, nullptr, 1, L"...\" is not a page count", 0,
+     "", SERVICE_RUNNING, 0},
 };
 
 // gtest names a row by its name, not by its bytes.
@@ -152,7 +275,8 @@ TEST_P(UnattendedRun, EndsWithTheOutcomeItReports)
   const Row& row = GetParam();
   Scene scene{demo};
   if (row.arrange) row.arrange(scene);
-  ASSERT_FALSE(HasFatalFailure());
+  if (IsSkipped() || HasFatalFailure()) return;
+  if (!scene.watched.empty()) scene.watchedBefore = ReadFileBytes(scene.watched);
   const auto before = demo.Snapshot();
   const std::size_t starts = demo.ServiceStarts().size();
   if (!scene.toHold.empty()) scene.held.emplace(scene.toHold);

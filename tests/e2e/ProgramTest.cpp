@@ -108,11 +108,12 @@ TEST_F(ProgramTest, InteractiveUpdatesThroughTheDialog)
     std::string written; // what lands in the files
   };
   const Press presses[] = {
-      {-1, L"", "256"},      // nothing chosen
-      {-1, L"1000", "1000"}, // a typed integer
-      {3, L"", "1024"},      // a selected item
-      {-1, L"abc", "256"},   // typed, not an integer
-      {-1, L" 512", " 512"}, // a leading blank is kept
+      {-1, L"", "256"},                        // nothing chosen
+      {-1, L"1000", "1000"},                   // a typed integer
+      {3, L"", "1024"},                        // a selected item
+      {-1, L"abc", "256"},                     // typed, not an integer
+      {-1, L" 512", " 512"},                   // a leading blank is kept
+      {-1, std::wstring(100000, L'9'), "256"}, // far beyond the 32-bit range
   };
   std::size_t starts = startsBefore;
   for (const Press& p : presses) {
