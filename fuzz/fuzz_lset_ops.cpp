@@ -1,9 +1,9 @@
 // Differential: the word-at-a-time TLSet against the one-at-a-time model of the unit tests
 // (tests/native/largesets/LSetModel.h), on two sets and a sequence of operations decoded
 // from the input. After every operation both sets must hold the same words and counts,
-// and at the end every query must give the same answer. Values stay within a small scale (plus a few
-// edge values, none at the add bound) so the model's candidate-by-candidate scans stay fast; sets
-// reaching the add bound are the unit test's business.
+// and at the end every query must give the same answer. Values stay within a small
+// scale, plus a few edge values none of which is at the add bound, so the model's
+// candidate-by-candidate scans stay fast; sets reaching the bound are the unit test's.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <climits>
