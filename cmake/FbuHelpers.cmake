@@ -14,6 +14,9 @@ if(FBU_WINDOWS)
   target_compile_definitions(fbu_options INTERFACE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
   # Windows programs carry their runtime so they run without MinGW's DLLs.
   target_link_options(fbu_options INTERFACE -static -static-libgcc -static-libstdc++)
+  # Release programs (the shipped 32-bit one) go out without symbols or debug sections;
+  # scripts/check-image --stripped checks it.
+  target_link_options(fbu_options INTERFACE $<$<CONFIG:Release>:-s>)
 endif()
 if(FBU_FUZZ)
   # Every unit is instrumented for coverage so the fuzzers can steer into it.

@@ -105,8 +105,11 @@ Text Format(TextView format, std::initializer_list<FormatArg> args)
 void RaiseOSError(std::uint32_t code)
 {
   if (code == 0) throw EOSError(u"A call to an OS function failed", 0);
+  // The message has three parts: the code, the system's text for it, and room for extra
+  // detail after that text, which this error has none of.
+  const Text noDetail;
   throw EOSError(
-      Format(u"System Error.  Code: %d.\r\n%s%s", {static_cast<std::int64_t>(code), SysErrorMessage(code), Text()}),
+      Format(u"System Error.  Code: %d.\r\n%s%s", {static_cast<std::int64_t>(code), SysErrorMessage(code), noDetail}),
       code);
 }
 

@@ -1,10 +1,12 @@
 #include "base/StringList.h"
 
+#include "base/List.h"
+
 namespace fbu {
 
 void TStringList::CheckIndex(int index) const
 {
-  if (index < 0 || index >= Count()) throw EListError(Format(u"List index out of bounds (%d)", {std::int64_t{index}}));
+  if (index < 0 || index >= Count()) throw EListError(Format(kListIndexError, {std::int64_t{index}}));
 }
 
 int TStringList::Add(Text item)
@@ -15,7 +17,7 @@ int TStringList::Add(Text item)
 
 void TStringList::Insert(int index, Text item)
 {
-  if (index < 0 || index > Count()) throw EListError(Format(u"List index out of bounds (%d)", {std::int64_t{index}}));
+  if (index < 0 || index > Count()) throw EListError(Format(kListIndexError, {std::int64_t{index}}));
   items_.insert(items_.begin() + index, std::move(item));
 }
 

@@ -100,11 +100,11 @@ void RaiseStub(IBStubKind kind, IBEntry entry)
   const Text name = FromUtf8(EntryName(entry));
   switch (kind) {
   case IBStubKind::NotLoaded:
-    if (IsXmlEntry(entry)) IBError(ibxeLibraryNotFound, {Text(u"ibxml.dll")});
+    if (IsXmlEntry(entry)) RaiseClientError(ClientError::LibraryNotFound, {Text(u"ibxml.dll")});
     throw IBNotLoadedSignal{};
   case IBStubKind::Version6:
-    IBError(ibxeInterBase6Function,
-            {entry == IBEntry::isc_encode_timestamp ? Text(u"isc_encode_sql_timestamp") : name});
+    RaiseClientError(ClientError::NeedsVersion6,
+                     {entry == IBEntry::isc_encode_timestamp ? Text(u"isc_encode_sql_timestamp") : name});
   case IBStubKind::Version2007: throw EIBClientError(0, Format(VersionMessage(kind), {name}));
   default: throw EIBClientError(0, Format(VersionMessage(kind), {name + u" "}));
   }

@@ -2,21 +2,21 @@
 
 namespace fbu {
 
-TextView IBErrorMessage(int code) noexcept
+TextView ClientErrorMessage(ClientError code) noexcept
 {
   switch (code) {
-  case ibxeLibraryNotFound:
+  case ClientError::LibraryNotFound:
     return u"InterBase library %s not found in the path. Please install InterBase to use this functionality";
-  case ibxeInterBase6Function:
+  case ClientError::NeedsVersion6:
     return u"%s is an InterBase 6 function. Please upgrade to InterBase 6 to use this functonality";
-  case ibxeInvalidLibraryType: return u"Invalid library type assigned.  Valid strings are %s";
-  default: return {};
+  case ClientError::InvalidLibraryType: return u"Invalid library type assigned.  Valid strings are %s";
   }
+  return {};
 }
 
-void IBError(int code, std::initializer_list<FormatArg> args)
+void RaiseClientError(ClientError code, std::initializer_list<FormatArg> args)
 {
-  throw EIBClientError(code, Format(IBErrorMessage(code), args));
+  throw EIBClientError(static_cast<int>(code), Format(ClientErrorMessage(code), args));
 }
 
 } // namespace fbu

@@ -9,15 +9,16 @@
 
 namespace fbu {
 
-enum IBClientErrorCode : int {
-  ibxeLibraryNotFound = 1,      // "InterBase library %s not found in the path. ..."
-  ibxeInterBase6Function = 3,   // "%s is an InterBase 6 function. ..."
-  ibxeInvalidLibraryType = 123, // "Invalid library type assigned.  Valid strings are %s"
+// The codes keep the database layer's numbers: they reach callers as SQLCode.
+enum class ClientError : int {
+  LibraryNotFound = 1,      // "InterBase library %s not found in the path. ..."
+  NeedsVersion6 = 3,        // "%s is an InterBase 6 function. ..."
+  InvalidLibraryType = 123, // "Invalid library type assigned.  Valid strings are %s"
 };
 
 // The message template of a code; empty for a code the loader does not use.
-TextView IBErrorMessage(int code) noexcept;
+TextView ClientErrorMessage(ClientError code) noexcept;
 
-[[noreturn]] void IBError(int code, std::initializer_list<FormatArg> args);
+[[noreturn]] void RaiseClientError(ClientError code, std::initializer_list<FormatArg> args);
 
 } // namespace fbu

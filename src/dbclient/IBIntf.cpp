@@ -139,7 +139,7 @@ std::int64_t TIBServerLibrary::GetIBClientVersion()
 
 void TIBServerLibrary::RaiseNotLoaded()
 {
-  IBError(ibxeLibraryNotFound, {LibraryName()});
+  RaiseClientError(ClientError::LibraryNotFound, {LibraryName()});
 }
 
 ISC_LONG TIBServerLibrary::isc_event_block(ISC_UCHAR** eventBuffer, ISC_UCHAR** resultBuffer, ISC_USHORT count, ...)
@@ -186,7 +186,7 @@ std::shared_ptr<IGDSLibrary> FindClientLibrary(Text& name)
       keys += key;
     }
   }
-  if (!matched) IBError(ibxeInvalidLibraryType, {keys});
+  if (!matched) RaiseClientError(ClientError::InvalidLibraryType, {keys});
   return found;
 }
 

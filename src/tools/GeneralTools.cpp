@@ -22,8 +22,9 @@ void PutLE32(std::uint8_t* out, std::uint32_t v)
 
 void WriteStringToStream(TextView text, TStream& stream)
 {
-  // Built as one block so the record goes out in a single write; units little-endian
-  // whatever the host order.
+  // Built as one block, units little-endian whatever the host order, and written in two
+  // parts, the count and then the text: on a stream that fills up, the count already
+  // written stays written.
   const std::size_t units = text.size();
   std::vector<std::uint8_t> record(4 + 2 * units);
   PutLE32(record.data(), static_cast<std::uint32_t>(2 * units));

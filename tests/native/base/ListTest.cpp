@@ -6,6 +6,7 @@
 
 #include "base/List.h"
 #include "base/ObjectList.h"
+#include "base/StringList.h"
 #include "base/ThreadList.h"
 
 namespace fbu {
@@ -139,6 +140,19 @@ struct Tracked : TObject {
   ~Tracked() override { ++counter_; }
   int& counter_;
 };
+
+// The string list reports a bad position with the list's own text.
+TEST(TStringList, BadPositionsRaiseTheListIndexError)
+{
+  TStringList list;
+  list.Add(u"a");
+  EXPECT_EQ(MessageOf([&] { list.Get(1); }), "List index out of bounds (1)");
+  EXPECT_EQ(MessageOf([&] { list.Put(-1, u"b"); }), "List index out of bounds (-1)");
+  EXPECT_EQ(MessageOf([&] { list.Delete(3); }), "List index out of bounds (3)");
+  EXPECT_EQ(MessageOf([&] { list.Insert(2, u"b"); }), "List index out of bounds (2)");
+  list.Insert(1, u"b"); // one past the end is a valid place to insert
+  EXPECT_EQ(list.Count(), 2);
+}
 
 TEST(TObjectList, OwnershipReleasesOnDeleteShrinkAndDestroy)
 {

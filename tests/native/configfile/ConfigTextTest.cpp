@@ -71,6 +71,12 @@ struct RewriteCase {
   std::optional<std::string> expected;
 };
 
+// Test listings and failures name the case, not its raw bytes.
+void PrintTo(const RewriteCase& c, std::ostream* os)
+{
+  *os << c.name;
+}
+
 class Rewrite : public testing::TestWithParam<RewriteCase> {};
 
 TEST_P(Rewrite, GivesTheExpectedBytes)

@@ -17,7 +17,8 @@ protected:
   }
   ~VariantMapTest() override { sequence.Shutdown(); }
 
-  static std::string Error123(Text name)
+  // The text of the invalid-library-type client error (SQLCode 123) that looking up name raises.
+  static std::string InvalidTypeError(Text name)
   {
     try {
       FindClientLibrary(name);
@@ -62,12 +63,12 @@ TEST_F(VariantMapTest, StartupLoadsNothing)
 TEST_F(VariantMapTest, AnUnknownNameListsEveryKey)
 {
   const std::string expected = "Invalid library type assigned.  Valid strings are IBServer IBEmbedded";
-  EXPECT_EQ(Error123(u"IBClient"), expected);
-  EXPECT_EQ(Error123(u""), expected);
-  EXPECT_EQ(Error123(u"IBServer "), expected);
+  EXPECT_EQ(InvalidTypeError(u"IBClient"), expected);
+  EXPECT_EQ(InvalidTypeError(u""), expected);
+  EXPECT_EQ(InvalidTypeError(u"IBServer "), expected);
   // Only A to Z fold: the dotless i and the Kelvin sign are no letters of the keys.
-  EXPECT_EQ(Error123(u"\u0131bserver"), expected);
-  EXPECT_EQ(Error123(u"IBSer\u212Aer"), expected);
+  EXPECT_EQ(InvalidTypeError(u"\u0131bserver"), expected);
+  EXPECT_EQ(InvalidTypeError(u"IBSer\u212Aer"), expected);
 }
 
 TEST_F(VariantMapTest, RegistersMoreVariantsExactlyByName)
@@ -86,7 +87,7 @@ TEST_F(VariantMapTest, RegistersMoreVariantsExactlyByName)
   Text name = u"IBSERVER";
   EXPECT_EQ(FindClientLibrary(name), extra);
   EXPECT_EQ(name, u"ibserver");
-  EXPECT_EQ(Error123(u"x"), "Invalid library type assigned.  Valid strings are IBServer IBEmbedded ibserver");
+  EXPECT_EQ(InvalidTypeError(u"x"), "Invalid library type assigned.  Valid strings are IBServer IBEmbedded ibserver");
 }
 
 TEST(VariantMapLifetime, NoMapBeforeStartupOrAfterShutdown)

@@ -21,6 +21,12 @@ struct ValueCase {
   Text expected;
 };
 
+// Test listings and failures name the case, not its raw bytes.
+void PrintTo(const ValueCase& c, std::ostream* os)
+{
+  *os << c.name;
+}
+
 class ValueChoice : public ::testing::TestWithParam<ValueCase> {};
 
 TEST_P(ValueChoice, PicksThePageCountText)
@@ -63,6 +69,11 @@ struct SwitchCase {
   Text argument;
   bool isSwitch;
 };
+
+void PrintTo(const SwitchCase& c, std::ostream* os)
+{
+  *os << c.name;
+}
 
 class RegistrationSwitch : public ::testing::TestWithParam<SwitchCase> {};
 
