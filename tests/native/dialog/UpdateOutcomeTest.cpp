@@ -53,31 +53,21 @@ TEST(UpdateOutcome, ServiceProblemTellsWhetherTheValueTakesEffect)
   ServiceSwitchOutcome failedStart = Phase(st::kStopped, st::kStopped, false);
   failedStart.startSent = true;
   failedStart.error = 1053;
-  ServiceSwitchOutcome diedStarting = Phase(st::kStopped, st::kStopped, true);
-  diedStarting.startSent = true;
   struct Case {
     const char* name;
     ServiceSwitchOutcome stop, start;
     Text expected; // empty: nothing to report
   };
+  // The outcomes the end-to-end table cannot reach with the stand-in service (it shows
+  // the others on the real program), plus the two that must stay silent.
   const Case cases[] = {
       {"restarted", Phase(st::kRunning, st::kStopped, true), Phase(st::kStopped, st::kRunning, true), u""},
-      {"was stopped, now runs", Phase(st::kStopped, st::kStopped, false), Phase(st::kStopped, st::kRunning, true), u""},
       {"not installed", missing, missing, u""},
-      {"refused to stop", Phase(st::kRunning, st::kRunning, false), Phase(st::kRunning, st::kRunning, true),
-       head + u"did not stop, so the new value takes effect at its next restart."},
       {"no rights", denied, denied,
        head + u"could not be controlled (" + SysErrorMessage(5) +
            u"), so the new value takes effect at its next restart."},
       {"start refused", Phase(st::kRunning, st::kStopped, true), failedStart,
        head + u"is not running again: it could not be started (" + SysErrorMessage(1053) + u")."},
-      {"stopped while starting", Phase(st::kRunning, st::kStopped, true), diedStarting,
-       head + u"is not running again: it stopped while starting."},
-      {"paused", Phase(st::kPaused, st::kPaused, false), Phase(st::kPaused, st::kPaused, false),
-       head + u"is not running again: it is paused."},
-      {"stop outlasted the bound", Phase(st::kRunning, st::kStopPending, true),
-       Phase(st::kStopPending, st::kStopPending, false),
-       head + u"is not running again: it was still stopping when the wait ended."},
       {"start outlasted the bound", Phase(st::kRunning, st::kStopped, true),
        Phase(st::kStopped, st::kStartPending, true),
        head + u"is not running again: it was still starting when the wait ended."},
