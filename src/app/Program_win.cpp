@@ -33,7 +33,11 @@ int RunProgram(HINSTANCE instance, int showCommand)
         // The form keeps the outcome past its window's end.
         return DBConfigForm.ExitCode();
       },
-      [](const std::exception& error) { ShowErrorReport(nullptr, error); });
+      [&](const std::exception& error) {
+        // A start-up failure of an unattended run where nobody could answer the box
+        // ends with its exit code alone.
+        if (arguments.empty() || DesktopIsVisible()) ShowErrorReport(nullptr, error);
+      });
 }
 
 } // namespace fbu
