@@ -37,7 +37,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
 {
   const std::vector<fbu::Text> arguments = CommandLineArguments();
   fbu::StartupSequence units;
+#ifdef FBU_TEST_CONVERTER_VERSION
+  // Only the test build that checks a refused start-up defines this.
+  fbu::RegisterProgramUnits(units, FBU_TEST_CONVERTER_VERSION);
+#else
   fbu::RegisterProgramUnits(units);
+#endif
   return fbu::RunUnits(
       units,
       [&]() -> int {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/ProgramUnits.h"
+#include "collections/PureQuarnClasses.h"
 #include "dbclient/IBIntf.h"
 #include "app/SetDBCachePSize.h"
 #include "base/Exceptions.h"
@@ -118,13 +119,31 @@ TEST(ProgramUnits, StartAndStopInOrder)
   units.Startup();
   EXPECT_NE(RegisteredBlocks(), nullptr);
   EXPECT_TRUE(IsMainThread());
-  EXPECT_EQ(units.StartedUnits(), (std::vector<std::string>{"ThreadRegistry", "LargeSets", "IBIntf"}));
+  EXPECT_EQ(units.StartedUnits(), (std::vector<std::string>{"ThreadRegistry", "LargeSets", "FillUnit",
+                                                            "ConverterVersion", "PureQuarnClasses", "IBIntf"}));
+  EXPECT_EQ(PureQuarnClassesStartupText(), Text(u"1"));
   Text name = u"ibembedded";
   ASSERT_NE(FindClientLibrary(name), nullptr); // the variant map exists while the units run
   EXPECT_EQ(name, Text(u"IBEmbedded"));
   units.Shutdown();
   EXPECT_EQ(RegisteredBlocks(), nullptr);
+  EXPECT_TRUE(PureQuarnClassesStartupText().empty());
   EXPECT_TRUE(units.StartedUnits().empty());
+}
+
+TEST(ProgramUnits, RefusedConverterVersionStopsTheRestAndTheBody)
+{
+  StartupSequence units;
+  RegisterProgramUnits(units, 1.51F);
+  std::string shown;
+  bool bodyRan = false;
+  EXPECT_EQ(RunUnits(
+                units, [&] { return bodyRan = true, 0; }, [&](const std::exception& e) { shown = e.what(); }),
+            1);
+  EXPECT_EQ(shown, "Not defined converter version: 1.510");
+  EXPECT_FALSE(bodyRan);
+  EXPECT_TRUE(PureQuarnClassesStartupText().empty()) << "the integer list unit must not have started";
+  EXPECT_EQ(RegisteredBlocks(), nullptr) << "the started units were shut down";
 }
 
 } // namespace
