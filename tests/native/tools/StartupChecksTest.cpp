@@ -19,40 +19,27 @@ TEST(StartupChecks, KnownVersionsAreTheNearestFloats)
   EXPECT_EQ(std::bit_cast<std::uint32_t>(ConverterVersion), 0x3FC00000u);
 }
 
-TEST(StartupChecks, ConverterVersionStepPassesOnlyKnownVersions)
+TEST(StartupChecks, StepsFillWith17AndPassOnlyKnownVersions)
 {
-  struct Case {
-    float version;
-    const char* refusal; // nullptr: the step passes
-  };
-  const Case cases[] = {
-      {1.5F, nullptr},
-      {1.45F, nullptr},
-      {1.44F, "Not defined converter version: 1.440"},
-      {1.51F, "Not defined converter version: 1.510"},
-      // Exact: the next float above 1.45 is not 1.45.
-      {std::nextafter(1.45F, 2.0F), "Not defined converter version: 1.450"},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(IsKnownConverterVersion(c.version), c.refusal == nullptr) << c.version;
+  const std::array<std::uint8_t, 4> zero{}, filled{17, 17, 17, 17};
+  EXPECT_TRUE(FillUnitVariable() == zero && ConverterFillVariable() == zero && ConverterFillCopy() == zero);
+  FillUnit().startup();
+  // The next float above 1.45 is not 1.45: the check is exact.
+  for (const auto& [version, outcome] : {std::pair{1.5F, "passed"},
+                                         {1.45F, "passed"},
+                                         {1.44F, "Not defined converter version: 1.440"},
+                                         {1.51F, "Not defined converter version: 1.510"},
+                                         {std::nextafter(1.45F, 2.0F), "Not defined converter version: 1.450"}}) {
     std::string message = "passed";
     try {
-      ConverterVersionUnit(c.version).startup();
+      ConverterVersionUnit(version).startup();
     } catch (const Exception& e) {
       message = e.what();
     }
-    EXPECT_EQ(message, c.refusal ? c.refusal : "passed") << c.version;
+    EXPECT_EQ(message, outcome) << version;
+    EXPECT_EQ(IsKnownConverterVersion(version), message == "passed");
   }
-}
-
-TEST(StartupChecks, StepsFillEveryByteWith17)
-{
-  const std::array<std::uint8_t, 4> filled{17, 17, 17, 17};
-  FillUnit().startup();
-  ConverterVersionUnit().startup();
-  EXPECT_EQ(FillUnitVariable(), filled);
-  EXPECT_EQ(ConverterFillVariable(), filled);
-  EXPECT_EQ(ConverterFillCopy(), filled);
+  EXPECT_TRUE(FillUnitVariable() == filled && ConverterFillVariable() == filled && ConverterFillCopy() == filled);
 }
 
 } // namespace
