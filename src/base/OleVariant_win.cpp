@@ -51,7 +51,8 @@ OleVariant::~OleVariant()
 OleVariant::OleVariant(const OleVariant& other)
 {
   VariantInit(&v_);
-  Check(VariantCopy(&v_, &other.v_));
+  // VariantCopy only reads its source, though its prototype is not const.
+  Check(VariantCopy(&v_, const_cast<VARIANT*>(&other.v_)));
 }
 
 OleVariant& OleVariant::operator=(const OleVariant& other)
