@@ -23,13 +23,28 @@ using intlist_kernels::BitMarks;
 using intlist_kernels::ValueIndex;
 
 // Values per chunk when the stream forms convert between slots and record bytes.
-constexpr int kChunkValues = 4096;
+constexpr int kChunkValues = 2048;
 
 std::int32_t ReadInt32(const std::uint8_t* p) noexcept
 {
   std::int32_t v;
   std::memcpy(&v, p, sizeof v);
   return v;
+}
+
+// Record values (little-endian 32-bit, any alignment) to and from slots; loops the
+// compiler turns into vector code.
+void LoadValues(const std::uint8_t* from, TPointer* to, int n) noexcept
+{
+  for (int i = 0; i < n; ++i) to[i] = static_cast<TPointer>(ReadInt32(from + 4 * static_cast<std::size_t>(i)));
+}
+
+void StoreValues(const TPointer* from, std::uint8_t* to, int n) noexcept
+{
+  for (int i = 0; i < n; ++i) {
+    const auto v = static_cast<std::int32_t>(from[i]);
+    std::memcpy(to + 4 * static_cast<std::size_t>(i), &v, sizeof v);
+  }
 }
 
 Text gStartupText;
@@ -436,21 +451,15 @@ void TIntList::SaveTo(std::uint8_t*& P) const
 {
   const std::int32_t count = Count();
   std::memcpy(P, &count, sizeof count);
-  P += sizeof count;
-  const TPointer* items = List();
-  for (int i = 0; i < count; ++i) {
-    const std::int32_t v = ValueOf(items[i]);
-    std::memcpy(P, &v, sizeof v);
-    P += sizeof v;
-  }
+  StoreValues(List(), P + 4, count);
+  P += 4 + 4 * static_cast<std::size_t>(count);
 }
 
 void TIntList::StoreRecord(const std::uint8_t* values, std::int32_t n)
 {
   SetCount(n);
   if (n > 0 && FSorted) SortedError();
-  TPointer* items = List();
-  for (int i = 0; i < n; ++i) items[i] = SlotOf(ReadInt32(values + 4 * static_cast<std::size_t>(i)));
+  LoadValues(values, List(), n);
 }
 
 void TIntList::LoadFrom(const std::uint8_t*& P)
@@ -462,21 +471,27 @@ void TIntList::LoadFrom(const std::uint8_t*& P)
 
 void TIntList::SaveToStream(TStream& Stream) const
 {
-  // Whole chunks rather than one 4-byte write per value; the bytes are the same, and a
-  // stream that takes less raises EWriteError as before.
-  std::int32_t chunk[kChunkValues];
-  const TPointer* items = List();
-  const int count = Count();
-  chunk[0] = count;
-  int used = 1;
-  for (int i = 0; i < count; ++i) {
-    chunk[used++] = ValueOf(items[i]);
-    if (used == kChunkValues) {
-      Stream.WriteBuffer(chunk, sizeof chunk);
-      used = 0;
-    }
+  const std::int32_t count = Count();
+  const std::int64_t bytes = 4 + 4 * static_cast<std::int64_t>(count);
+  if (auto* memory = dynamic_cast<TMemoryStream*>(&Stream); memory && memory->Position() >= 0) {
+    // Straight into the stream's own bytes, as its Write would put them.
+    const std::int64_t at = memory->Position();
+    if (at + bytes > memory->Size()) memory->SetSize(at + bytes);
+    std::uint8_t* p = memory->Bytes().data() + at;
+    SaveTo(p);
+    memory->SetPosition(at + bytes);
+    return;
   }
-  if (used > 0) Stream.WriteBuffer(chunk, static_cast<std::int64_t>(used) * 4);
+  // Other streams take whole chunks rather than one 4-byte write per value: the same
+  // bytes, and a stream that takes less raises EWriteError as before.
+  Stream.WriteBuffer(&count, sizeof count);
+  std::uint8_t chunk[4 * kChunkValues];
+  for (int done = 0; done < count;) {
+    const int take = std::min(kChunkValues, count - done);
+    StoreValues(List() + done, chunk, take);
+    Stream.WriteBuffer(chunk, 4 * static_cast<std::int64_t>(take));
+    done += take;
+  }
 }
 
 bool TIntList::LoadFromStream(TStream& Stream)
@@ -488,15 +503,18 @@ bool TIntList::LoadFromStream(TStream& Stream)
   if (n < 0) Error(kListCountError, n);
   // A count beyond what the stream holds is refused before the list changes.
   if (4 * static_cast<std::int64_t>(n) > remaining - 4) throw EReadError();
+  if (auto* memory = dynamic_cast<TMemoryStream*>(&Stream)) {
+    StoreRecord(memory->Bytes().data() + memory->Position(), n);
+    memory->Seek(4 * static_cast<std::int64_t>(n), TSeekOrigin::soCurrent);
+    return true;
+  }
   SetCount(n);
-  std::int32_t chunk[kChunkValues];
-  TPointer* items = List();
+  if (n > 0 && FSorted) SortedError();
+  std::uint8_t chunk[4 * kChunkValues];
   for (int done = 0; done < n;) {
-    // A sorted list refuses its first value, as Put does.
-    const int take = FSorted ? 1 : std::min(kChunkValues, n - done);
-    Stream.ReadBuffer(chunk, static_cast<std::int64_t>(take) * 4);
-    if (FSorted) SortedError();
-    for (int i = 0; i < take; ++i) items[done + i] = SlotOf(chunk[i]);
+    const int take = std::min(kChunkValues, n - done);
+    Stream.ReadBuffer(chunk, 4 * static_cast<std::int64_t>(take));
+    LoadValues(chunk, List() + done, take);
     done += take;
   }
   return true;
