@@ -41,6 +41,9 @@ TEST(IntListRecord, MemoryAndStreamHoldTheSameBytes)
   TMemoryStream stream;
   list.SaveToStream(stream);
   EXPECT_EQ(stream.Bytes(), kTenMinusOne);
+  TFixedMemoryStream fixed(raw.data(), 12); // a stream read through its Read
+  back.Clear();
+  EXPECT_TRUE(back.LoadFromStream(fixed) && back.EqualTo(list));
   stream.SetSize(11); // 3 bytes from the position below: no record
   stream.SetPosition(8);
   EXPECT_FALSE(back.LoadFromStream(stream));
