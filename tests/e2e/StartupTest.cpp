@@ -94,13 +94,18 @@ std::map<std::wstring, Stamp> Traces(const std::wstring& programFolder)
   return traces;
 }
 
+// Wine's display driver records the display devices under ...\Control\Video when a
+// process of the run first sets up the display: Wine's doing, whichever program it is.
 std::vector<std::wstring> Differences(const std::map<std::wstring, Stamp>& a, const std::map<std::wstring, Stamp>& b)
 {
   std::vector<std::wstring> changed;
+  const auto note = [&](const std::wstring& path) {
+    if (path.find(L"\\Control\\Video") == std::wstring::npos) changed.push_back(path);
+  };
   for (const auto& [path, stamp] : a)
-    if (const auto it = b.find(path); it == b.end() || it->second != stamp) changed.push_back(path);
+    if (const auto it = b.find(path); it == b.end() || it->second != stamp) note(path);
   for (const auto& [path, stamp] : b)
-    if (!a.contains(path)) changed.push_back(path);
+    if (!a.contains(path)) note(path);
   return changed;
 }
 
