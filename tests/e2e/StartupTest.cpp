@@ -121,21 +121,6 @@ std::vector<Entry> Snapshot(DWORD what, DWORD pid, First first, Next next)
   return entries;
 }
 
-// A copy of a built DLL under another name, removed again when the test ends.
-class PlacedFile {
-public:
-  PlacedFile(const std::wstring& from, std::wstring to) : path_(std::move(to))
-  {
-    if (!CopyFileW(from.c_str(), path_.c_str(), FALSE)) throw std::runtime_error("cannot place a test DLL");
-  }
-  ~PlacedFile() { DeleteFileW(path_.c_str()); }
-  PlacedFile(const PlacedFile&) = delete;
-  PlacedFile& operator=(const PlacedFile&) = delete;
-
-private:
-  std::wstring path_;
-};
-
 TEST(Startup, LeavesNoTraceStartsNoThreadAndLoadsNoClientLibrary)
 {
   DemoInstallation demo;
@@ -143,8 +128,9 @@ TEST(Startup, LeavesNoTraceStartsNoThreadAndLoadsNoClientLibrary)
   ASSERT_TRUE(GetFirebirdServerFolder(serverFolder, u""));
   const std::wstring bin(serverFolder.begin(), serverFolder.end());
   const std::wstring fake = BuiltFile(L"FBU_BINARY_DIR") + L"\\tests\\dlls\\fake_client_v80.dll";
-  PlacedFile client(fake, bin + L"\\fbclient.dll");
-  PlacedFile embedded(fake, bin + L"\\ibtogo.dll");
+  // Where the loader would take them from; the installation's removal takes them away.
+  ASSERT_TRUE(CopyFileW(fake.c_str(), (bin + L"\\fbclient.dll").c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(fake.c_str(), (bin + L"\\ibtogo.dll").c_str(), FALSE));
   std::wstring programFolder = BuiltFile(L"FBU_PROGRAM");
   programFolder.resize(programFolder.rfind(L'\\'));
 

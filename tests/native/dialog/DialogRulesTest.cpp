@@ -131,20 +131,5 @@ TEST(ProgramUnits, StartAndStopInOrder)
   EXPECT_TRUE(units.StartedUnits().empty());
 }
 
-TEST(ProgramUnits, RefusedConverterVersionStopsTheRestAndTheBody)
-{
-  StartupSequence units;
-  RegisterProgramUnits(units, 1.51F);
-  std::string shown;
-  bool bodyRan = false;
-  EXPECT_EQ(RunUnits(
-                units, [&] { return bodyRan = true, 0; }, [&](const std::exception& e) { shown = e.what(); }),
-            1);
-  EXPECT_EQ(shown, "Not defined converter version: 1.510");
-  EXPECT_FALSE(bodyRan);
-  EXPECT_TRUE(PureQuarnClassesStartupText().empty()) << "the integer list unit must not have started";
-  EXPECT_EQ(RegisteredBlocks(), nullptr) << "the started units were shut down";
-}
-
 } // namespace
 } // namespace fbu

@@ -1,12 +1,11 @@
 // The fast pairwise operations against the one-value-at-a-time model (IntListModel.h),
 // on random lists with repeats: every mode pairing, narrow value ranges (the dense
-// look-up) and the whole 32-bit range (the sorted look-up), aliasing included.
+// look-up) and the whole 32-bit range (the sorted look-up).
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "native/intlist/IntListModel.h"
-#include "native/intlist/IntListSupport.h"
 
 namespace fbu::test {
 namespace {
@@ -57,21 +56,6 @@ TEST(IntListDifferential, FastPairwiseOperationsMatchTheModel)
         "Remove", [&](TIntList& x) { return x.Remove(b); }, [&](TIntList& y) { return model::Remove(y, b); });
     check(
         "Unique", [&](TIntList& x) { return x.Unique(), 0; }, [&](TIntList& y) { return model::Unique(y), 0; });
-    // The list as its own argument: the model reads a copy made first.
-    check(
-        "SelfUnion", [&](TIntList& x) { return x.Union(x), 0; },
-        [&](TIntList& y) {
-          TIntList copy;
-          copy.Assign(y);
-          return model::Union(y, copy), 0;
-        });
-    check(
-        "SelfIntersect", [&](TIntList& x) { return x.Intersect(x), 0; },
-        [&](TIntList& y) {
-          TIntList copy;
-          copy.Assign(y);
-          return model::Intersect(y, copy), 0;
-        });
   }
 }
 

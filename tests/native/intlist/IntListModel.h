@@ -2,7 +2,13 @@
 // TIntList's pairwise operations as their plain algorithms describe them, one value at
 // a time through IndexOf, Add, Delete and Remove: quadratic on purpose. The fast
 // operations must agree with them exactly (tests, fuzz/fuzz_intlist_pairwise.cpp), and
-// bench/intlist_bench.cpp measures how far ahead the fast ones are.
+// bench/intlist_bench.cpp measures how far ahead the fast ones are. Below them, small
+// helpers of the list tests.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "collections/PureQuarnClasses.h"
 
@@ -64,3 +70,36 @@ inline int UniqueCount(const TIntList& self)
 }
 
 } // namespace fbu::model
+
+namespace fbu::test {
+
+using Values = std::vector<std::int32_t>;
+
+inline Values ValuesOf(const TIntList& list)
+{
+  Values v;
+  for (int i = 0; i < list.Count(); ++i) v.push_back(list[i]);
+  return v;
+}
+
+// The list holds values in their order (a sorted list: ascending), keeping its mode.
+inline void Fill(TIntList& list, const Values& values)
+{
+  const bool sorted = list.Sorted();
+  list.Clear();
+  list.SetSorted(false);
+  for (const std::int32_t v : values) list.Add(v);
+  list.SetSorted(sorted);
+}
+
+// Runs action; its result, or the text of the error it raises.
+inline std::string Outcome(const std::function<std::int64_t()>& action)
+{
+  try {
+    return std::to_string(action());
+  } catch (const Exception& e) {
+    return e.what();
+  }
+}
+
+} // namespace fbu::test
