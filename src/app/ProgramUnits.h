@@ -4,9 +4,12 @@
 // static initialiser and the order is visible.
 
 #include "base/Startup.h"
+#include "tools/StartupChecks.h"
 
 namespace fbu {
 
-void RegisterProgramUnits(StartupSequence& sequence);
+// converterVersion is the version the converter version unit checks: the configured one
+// in the shipped program, another one only in a test build made to fail its start-up.
+void RegisterProgramUnits(StartupSequence& sequence, float converterVersion = ConverterVersion);
 
 } // namespace fbu

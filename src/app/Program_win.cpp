@@ -12,12 +12,12 @@
 
 namespace fbu {
 
-int RunProgram(HINSTANCE instance, int showCommand)
+int RunProgram(HINSTANCE instance, int showCommand, float converterVersion)
 {
   std::vector<Text> arguments = SplitCommandLine(FromWide(GetCommandLineW()));
   if (!arguments.empty()) arguments.erase(arguments.begin()); // the program's own name
   StartupSequence units;
-  RegisterProgramUnits(units);
+  RegisterProgramUnits(units, converterVersion);
   return RunUnits(
       units,
       [&]() -> int {

@@ -13,6 +13,8 @@
 
 #include <exception>
 #include <functional>
+
+#include "tools/StartupChecks.h"
 #endif
 
 namespace fbu {
@@ -125,7 +127,8 @@ void SetDesktopVisibilityCheck(std::function<bool()> check);
 
 // The whole program around the dialog: the units' start-up, the registration switches,
 // the dialog and its message loop, then the units' shutdown. Returns the exit code.
-int RunProgram(HINSTANCE instance, int showCommand);
+// converterVersion is the one the start-up checks: another only in a test build.
+int RunProgram(HINSTANCE instance, int showCommand, float converterVersion = ConverterVersion);
 
 #endif
 

@@ -316,9 +316,9 @@ std::wstring Dialog::MessageBoxText(HWND box)
   return Text(GetDlgItem(box, 0xFFFF));
 }
 
-ProgramRun::ProgramRun(const std::wstring& arguments, const std::wstring& chosen)
+ProgramRun::ProgramRun(const std::wstring& arguments, const wchar_t* programVariable)
 {
-  const std::wstring program = chosen.empty() ? BuiltFile(L"FBU_PROGRAM") : chosen;
+  const std::wstring program = BuiltFile(programVariable);
   std::wstring commandLine = L"\"" + program + L"\"";
   if (!arguments.empty()) commandLine += L" " + arguments;
   STARTUPINFOW startup{};

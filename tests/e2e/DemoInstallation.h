@@ -81,11 +81,10 @@ struct Dialog {
 };
 
 // One run of FbConfigUtility.exe with the given argument text; ended by force if the
-// test leaves it running.
+// test leaves it running. programVariable names the build of the program to run.
 class ProgramRun {
 public:
-  // The program is the shipped one unless another is named (the seams build).
-  explicit ProgramRun(const std::wstring& arguments, const std::wstring& program = {});
+  explicit ProgramRun(const std::wstring& arguments, const wchar_t* programVariable = L"FBU_PROGRAM");
   ~ProgramRun();
   ProgramRun(const ProgramRun&) = delete;
   ProgramRun& operator=(const ProgramRun&) = delete;

@@ -29,7 +29,7 @@ constexpr DWORD kRunTimeoutMs = 90000;
 // What a row may arrange around one run.
 struct Scene {
   DemoInstallation& demo;
-  std::wstring program; // empty: the shipped program
+  const wchar_t* program = L"FBU_PROGRAM"; // the variable naming the build to run
   std::vector<std::unique_ptr<ScopedEnv>> env;
   std::wstring toHold;       // held open without sharing during the run
   std::wstring watched;      // a file outside the demo installation that a row watches
@@ -49,7 +49,7 @@ struct Scene {
   }
   void UseSeams(const wchar_t* variable, const std::wstring& value)
   {
-    program = BuiltFile(L"FBU_SEAM_PROGRAM");
+    program = L"FBU_SEAM_PROGRAM";
     SetEnv(variable, value);
   }
   void HoldFirstFile() { toHold = demo.ConfigFilesInProgramOrder().front(); }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/ProgramUnits.h"
+#include "collections/PureQuarnClasses.h"
 #include "dbclient/IBIntf.h"
 #include "app/SetDBCachePSize.h"
 #include "base/Exceptions.h"
@@ -177,12 +178,15 @@ TEST(ProgramUnits, StartAndStopInOrder)
   units.Startup();
   EXPECT_NE(RegisteredBlocks(), nullptr);
   EXPECT_TRUE(IsMainThread());
-  EXPECT_EQ(units.StartedUnits(), (std::vector<std::string>{"ThreadRegistry", "LargeSets", "IBIntf"}));
+  EXPECT_EQ(units.StartedUnits(), (std::vector<std::string>{"ThreadRegistry", "LargeSets", "FillUnit",
+                                                            "ConverterVersion", "PureQuarnClasses", "IBIntf"}));
+  EXPECT_EQ(PureQuarnClassesStartupText(), Text(u"1"));
   Text name = u"ibembedded";
   ASSERT_NE(FindClientLibrary(name), nullptr); // the variant map exists while the units run
   EXPECT_EQ(name, Text(u"IBEmbedded"));
   units.Shutdown();
   EXPECT_EQ(RegisteredBlocks(), nullptr);
+  EXPECT_TRUE(PureQuarnClassesStartupText().empty());
   EXPECT_TRUE(units.StartedUnits().empty());
 }
 
