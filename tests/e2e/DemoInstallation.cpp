@@ -362,26 +362,34 @@ DWORD ProgramRun::ExitCode() const
   return code;
 }
 
+namespace {
+
+struct WindowSearch {
+  DWORD processId;
+  bool owned;
+  HWND found;
+};
+
+// An EnumWindows callback: stdcall on 32-bit Windows, which a lambda cannot convert to.
+BOOL CALLBACK MatchDialogOfProcess(HWND window, LPARAM param)
+{
+  auto* s = reinterpret_cast<WindowSearch*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  wchar_t cls[32] = {};
+  GetClassNameW(window, cls, 32);
+  if (pid != s->processId || std::wstring(cls) != L"#32770" || !IsWindowVisible(window)) return TRUE;
+  if ((GetWindow(window, GW_OWNER) != nullptr) != s->owned) return TRUE;
+  s->found = window;
+  return FALSE;
+}
+
+} // namespace
+
 HWND ProgramRun::FindWindowOfProcess(bool owned)
 {
-  struct Search {
-    DWORD processId;
-    bool owned;
-    HWND found;
-  } search{processId_, owned, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(window, &pid);
-        wchar_t cls[32] = {};
-        GetClassNameW(window, cls, 32);
-        if (pid != s->processId || std::wstring(cls) != L"#32770" || !IsWindowVisible(window)) return TRUE;
-        if ((GetWindow(window, GW_OWNER) != nullptr) != s->owned) return TRUE;
-        s->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  WindowSearch search{processId_, owned, nullptr};
+  EnumWindows(MatchDialogOfProcess, reinterpret_cast<LPARAM>(&search));
   if (search.found) sawWindow_ = true;
   if (search.found && owned) sawBox_ = true;
   return search.found;
