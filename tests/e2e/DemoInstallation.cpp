@@ -400,6 +400,9 @@ Dialog ProgramRun::WaitForDialog(DWORD timeoutMs)
   Dialog dialog;
   WaitUntil(timeoutMs, [&] { return (dialog.window = FindWindowOfProcess(false)) != nullptr; });
   if (!dialog.window) return dialog;
+  // Visible is not yet answering: until the program first waits for input, a message sent
+  // with SMTO_ABORTIFHUNG may find it "hung" on a slow machine (the emulated 32-bit lane).
+  WaitForInputIdle(process_.get(), timeoutMs);
   dialog.button = FindWindowExW(dialog.window, nullptr, L"Button", nullptr);
   dialog.combo = FindWindowExW(dialog.window, nullptr, L"ComboBox", nullptr);
   dialog.label = FindWindowExW(dialog.window, nullptr, L"Static", nullptr);

@@ -94,7 +94,8 @@ public:
   // Ends the process at once, as a crash or a forced shutdown would.
   void Kill();
   HANDLE Handle() const noexcept { return process_.get(); }
-  // The main window (no owner) once it is visible, with its controls.
+  // The main window (no owner) once it is visible and the program waits for input, with
+  // its controls.
   Dialog WaitForDialog(DWORD timeoutMs);
   // An error report: a dialog window of the process that has an owner.
   HWND WaitForMessageBox(DWORD timeoutMs);
