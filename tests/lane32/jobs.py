@@ -69,11 +69,14 @@ def collect(build, job, lane, wine_run, pattern=""):
     entries = []
     for test in list_tests(build):
         command = test.get("command") or []
+        props = properties(test)
         if len(command) < 3 or os.path.realpath(command[0]) != lane or command[1] != "report":
+            if "wine" in props.get("FIXTURES_REQUIRED", []) or "wineprefix" in props.get("RESOURCE_LOCK", []):
+                print(f"lane32: warning: {test['name']} uses Wine but does not run through 'lane32 report' "
+                      "(FBU_WINE_TEST_LAUNCHER); it runs on the host", file=sys.stderr)
             continue
         if selected and not selected.search(test["name"]):
             continue
-        props = properties(test)
         entries.append({
             "name": test["name"],
             "command": command[2:],
