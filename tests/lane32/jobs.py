@@ -62,6 +62,29 @@ def list_tests(build):
         return tests
 
 
+def in_fixture_order(entries):
+    """The tests in CTest's order, moved only as far as their fixtures and dependencies
+    need: a fixture's set-up before the tests that require it, its clean-up after them."""
+    names = {e["name"] for e in entries}
+    before = {e["name"]: {d for d in e["depends"] if d in names} for e in entries}
+    for fixture in {f for e in entries for f in e["required"]}:
+        setups = {e["name"] for e in entries if fixture in e["setup"]}
+        users = {e["name"] for e in entries if fixture in e["required"]} - setups
+        for e in entries:
+            if e["name"] in users:
+                before[e["name"]] |= setups
+            if fixture in e["cleanup"]:
+                before[e["name"]] |= setups | users
+    ordered, placed = [], set()
+    while len(ordered) < len(entries):
+        ready = [e for e in entries if e["name"] not in placed and before[e["name"]] <= placed]
+        if not ready:  # a cycle: keep the rest as CTest lists them
+            ready = [e for e in entries if e["name"] not in placed]
+        ordered.append(ready[0])
+        placed.add(ready[0]["name"])
+    return ordered
+
+
 def collect(build, job, lane, wine_run, pattern=""):
     build = os.path.realpath(build)
     lane = os.path.realpath(lane)
@@ -79,11 +102,16 @@ def collect(build, job, lane, wine_run, pattern=""):
             continue
         entries.append({
             "name": test["name"],
+            "setup": props.get("FIXTURES_SETUP", []),
+            "cleanup": props.get("FIXTURES_CLEANUP", []),
+            "required": props.get("FIXTURES_REQUIRED", []),
+            "depends": props.get("DEPENDS", []),
             "command": command[2:],
             "cwd": props.get("WORKING_DIRECTORY", build),
             "env": environment(props),
             "timeout": int(float(props.get("TIMEOUT", DEFAULT_TIMEOUT)) * GUEST_SLOWDOWN),
         })
+    entries = in_fixture_order(entries)
     os.makedirs(os.path.join(job, "tests"), exist_ok=True)
     for number, entry in enumerate(entries, 1):
         folder = os.path.join(job, "tests", f"{number:03d}")
