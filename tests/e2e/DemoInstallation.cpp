@@ -72,13 +72,6 @@ std::string Rewritten(const std::string& bytes, const std::string& value)
   return out;
 }
 
-std::wstring EnvironmentValue(const wchar_t* name)
-{
-  wchar_t buffer[32768];
-  const DWORD n = GetEnvironmentVariableW(name, buffer, 32768);
-  return n && n < 32768 ? std::wstring(buffer, n) : std::wstring();
-}
-
 bool Exists(const std::wstring& path)
 {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -100,6 +93,13 @@ std::string Narrow(const std::wstring& text)
 }
 
 } // namespace
+
+std::wstring EnvironmentValue(const wchar_t* name)
+{
+  wchar_t buffer[32768];
+  const DWORD n = GetEnvironmentVariableW(name, buffer, 32768);
+  return n && n < 32768 ? std::wstring(buffer, n) : std::wstring();
+}
 
 std::wstring BuiltFile(const wchar_t* variable)
 {
@@ -274,11 +274,13 @@ std::array<int, 4> Dialog::ChildBounds(HWND child) const
 std::wstring Dialog::Text(HWND window)
 {
   // WM_GETTEXT is carried across processes; GetWindowTextW would not ask the control.
+  // A program just started may take seconds to answer on a slow (emulated) machine.
+  constexpr DWORD kAnswerMs = 30000;
   DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return L"<no answer>";
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kAnswerMs, &length)) return L"<no answer>";
   std::wstring text(length + 1, L'\0');
   DWORD_PTR copied = 0;
-  SendMessageTimeoutW(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 5000,
+  SendMessageTimeoutW(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL, kAnswerMs,
                       &copied);
   text.resize(copied);
   return text;

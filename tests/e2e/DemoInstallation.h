@@ -122,6 +122,9 @@ private:
   UniqueFileHandle file_;
 };
 
+// An environment variable's value, empty when it is not set.
+std::wstring EnvironmentValue(const wchar_t* name);
+
 // A build product named by a variable holding its Unix path, as a Windows path.
 std::wstring BuiltFile(const wchar_t* variable);
 

@@ -124,8 +124,11 @@ def collect(build, job, lane, wine_run, pattern=""):
             f.write(entry["name"] + "\n")
         with open(os.path.join(folder, "argv"), "wb") as f:
             f.write(b"".join(a.encode() + b"\0" for a in guest_command))
+        guest_env = dict(entry["env"])
+        if os.environ.get("FBU_LANE32_GTEST_FILTER"):  # to run a few tests of a program while working on them
+            guest_env["GTEST_FILTER"] = os.environ["FBU_LANE32_GTEST_FILTER"]
         with open(os.path.join(folder, "env"), "wb") as f:
-            f.write(b"".join(f"{k}={v}".encode() + b"\0" for k, v in entry["env"].items()))
+            f.write(b"".join(f"{k}={v}".encode() + b"\0" for k, v in guest_env.items()))
         with open(os.path.join(folder, "cwd"), "w") as f:
             f.write(entry["cwd"] + "\n")
         with open(os.path.join(folder, "timeout"), "w") as f:
