@@ -72,13 +72,6 @@ std::string Rewritten(const std::string& bytes, const std::string& value)
   return out;
 }
 
-std::wstring EnvironmentValue(const wchar_t* name)
-{
-  wchar_t buffer[32768];
-  const DWORD n = GetEnvironmentVariableW(name, buffer, 32768);
-  return n && n < 32768 ? std::wstring(buffer, n) : std::wstring();
-}
-
 bool Exists(const std::wstring& path)
 {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -100,6 +93,13 @@ std::string Narrow(const std::wstring& text)
 }
 
 } // namespace
+
+std::wstring EnvironmentValue(const wchar_t* name)
+{
+  wchar_t buffer[32768];
+  const DWORD n = GetEnvironmentVariableW(name, buffer, 32768);
+  return n && n < 32768 ? std::wstring(buffer, n) : std::wstring();
+}
 
 std::wstring BuiltFile(const wchar_t* variable)
 {
@@ -274,11 +274,13 @@ std::array<int, 4> Dialog::ChildBounds(HWND child) const
 std::wstring Dialog::Text(HWND window)
 {
   // WM_GETTEXT is carried across processes; GetWindowTextW would not ask the control.
+  // A program just started may take seconds to answer on a slow (emulated) machine.
+  constexpr DWORD kAnswerMs = 30000;
   DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return L"<no answer>";
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kAnswerMs, &length)) return L"<no answer>";
   std::wstring text(length + 1, L'\0');
   DWORD_PTR copied = 0;
-  SendMessageTimeoutW(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 5000,
+  SendMessageTimeoutW(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL, kAnswerMs,
                       &copied);
   text.resize(copied);
   return text;
@@ -362,26 +364,34 @@ DWORD ProgramRun::ExitCode() const
   return code;
 }
 
+namespace {
+
+struct WindowSearch {
+  DWORD processId;
+  bool owned;
+  HWND found;
+};
+
+// An EnumWindows callback: stdcall on 32-bit Windows, which a lambda cannot convert to.
+BOOL CALLBACK MatchDialogOfProcess(HWND window, LPARAM param)
+{
+  auto* s = reinterpret_cast<WindowSearch*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  wchar_t cls[32] = {};
+  GetClassNameW(window, cls, 32);
+  if (pid != s->processId || std::wstring(cls) != L"#32770" || !IsWindowVisible(window)) return TRUE;
+  if ((GetWindow(window, GW_OWNER) != nullptr) != s->owned) return TRUE;
+  s->found = window;
+  return FALSE;
+}
+
+} // namespace
+
 HWND ProgramRun::FindWindowOfProcess(bool owned)
 {
-  struct Search {
-    DWORD processId;
-    bool owned;
-    HWND found;
-  } search{processId_, owned, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(window, &pid);
-        wchar_t cls[32] = {};
-        GetClassNameW(window, cls, 32);
-        if (pid != s->processId || std::wstring(cls) != L"#32770" || !IsWindowVisible(window)) return TRUE;
-        if ((GetWindow(window, GW_OWNER) != nullptr) != s->owned) return TRUE;
-        s->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  WindowSearch search{processId_, owned, nullptr};
+  EnumWindows(MatchDialogOfProcess, reinterpret_cast<LPARAM>(&search));
   if (search.found) sawWindow_ = true;
   if (search.found && owned) sawBox_ = true;
   return search.found;
@@ -392,6 +402,9 @@ Dialog ProgramRun::WaitForDialog(DWORD timeoutMs)
   Dialog dialog;
   WaitUntil(timeoutMs, [&] { return (dialog.window = FindWindowOfProcess(false)) != nullptr; });
   if (!dialog.window) return dialog;
+  // Visible is not yet answering: until the program first waits for input, a message sent
+  // with SMTO_ABORTIFHUNG may find it "hung" on a slow machine (the emulated 32-bit lane).
+  WaitForInputIdle(process_.get(), timeoutMs);
   dialog.button = FindWindowExW(dialog.window, nullptr, L"Button", nullptr);
   dialog.combo = FindWindowExW(dialog.window, nullptr, L"ComboBox", nullptr);
   dialog.label = FindWindowExW(dialog.window, nullptr, L"Static", nullptr);

@@ -94,7 +94,8 @@ public:
   // Ends the process at once, as a crash or a forced shutdown would.
   void Kill();
   HANDLE Handle() const noexcept { return process_.get(); }
-  // The main window (no owner) once it is visible, with its controls.
+  // The main window (no owner) once it is visible and the program waits for input, with
+  // its controls.
   Dialog WaitForDialog(DWORD timeoutMs);
   // An error report: a dialog window of the process that has an owner.
   HWND WaitForMessageBox(DWORD timeoutMs);
@@ -120,6 +121,9 @@ public:
 private:
   UniqueFileHandle file_;
 };
+
+// An environment variable's value, empty when it is not set.
+std::wstring EnvironmentValue(const wchar_t* name);
 
 // A build product named by a variable holding its Unix path, as a Windows path.
 std::wstring BuiltFile(const wchar_t* variable);

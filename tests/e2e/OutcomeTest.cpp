@@ -95,6 +95,10 @@ void SecondRoot(Scene& s)
   // Wine gives a 64-bit process "ProgramFiles" equal to "ProgramW6432" whatever the
   // parent sets; "ProgramFiles(86)" passes through and names the x86 view here.
   s.SetEnv(L"ProgramFiles(86)", s.otherRoot->Path());
+  // The server's view, as 64-bit Windows shows it to a 32-bit process; a 32-bit-only
+  // Wine sets no "ProgramW6432" at all.
+  const std::wstring& server = s.demo.Root();
+  s.SetEnv(L"ProgramW6432", server.substr(0, server.rfind(L'\\')));
 }
 
 // The first file the program meets, arranged by change.

@@ -1,9 +1,12 @@
 // The client-library loader against the real Windows API under Wine: real services
 // made through the service manager, real folders and real DLLs built from our own
-// sources (tests/dlls). The test process is 64-bit and so are the client DLLs: a server
-// folder holding "\bin\" sends every one of them to "\Wow64\", so most tests use a
-// server folder without it. The DLL put in a "Wow64" folder is a 64-bit one here too;
-// it reports another version than the one in "bin" so that the test can tell which was
+// sources (tests/dlls). The client DLLs are of the test process's own architecture; two
+// tiny DLLs, one 32-bit and one 64-bit, are built in every build. In the 64-bit build a
+// server folder holding "\bin\" sends every client DLL to "\Wow64\", so most tests use
+// a server folder without it, and the DLL put in a "Wow64" folder is a 64-bit one too.
+// In the shipped 32-bit build an x64 client in "\bin\" is the tiny 64-bit DLL, and the
+// one in "Wow64" is the 32-bit counterpart the program then loads. Each "Wow64" DLL
+// reports another version than the one in "bin" so that the test can tell which was
 // loaded.
 
 #include <gtest/gtest.h>
@@ -21,6 +24,12 @@ namespace {
 
 using test::ScopedService;
 using test::ScopedTempDir;
+
+constexpr bool kX64Process = sizeof(void*) == 8;
+// A 64-bit client DLL: a full one where this process can load it, the tiny one otherwise.
+const wchar_t* const kX64Client = kX64Process ? L"fake_client_v80" : L"fake_client64";
+// A DLL this process cannot load.
+const wchar_t* const kOtherArchitectureDll = kX64Process ? L"fake_client32" : L"fake_client64";
 
 const char* const kNotFound =
     "InterBase library fbclient.dll not found in the path. Please install InterBase to use this functionality";
@@ -130,7 +139,7 @@ TEST_F(ClientLibraryWin, FreeReleasesTheDllAndTheNextCheckLoadsItAgain)
 
 TEST_F(ClientLibraryWin, AnX64ClientInBinLoadsTheOneInWow64)
 {
-  CopyDll(L"fake_client_v80", Bin(L"fbclient.dll"));
+  CopyDll(kX64Client, Bin(L"fbclient.dll"));
   CopyDll(L"fake_client_v71", Wow64(L"fbclient.dll"));
   const auto service = InstallServer(L"FbuTestFirebirdServerX", Bin());
   ASSERT_TRUE(IsX64Image(T(Bin(L"fbclient.dll"))));
@@ -141,7 +150,7 @@ TEST_F(ClientLibraryWin, AnX64ClientInBinLoadsTheOneInWow64)
 
 TEST_F(ClientLibraryWin, AnX64ClientWithoutItsWow64CounterpartIsNotLoaded)
 {
-  CopyDll(L"fake_client_v80", Bin(L"fbclient.dll"));
+  CopyDll(kX64Client, Bin(L"fbclient.dll"));
   const auto service = InstallServer(L"FbuTestFirebirdServerX", Bin());
   EXPECT_FALSE(server.TryIBLoad());
   EXPECT_FALSE(IsLoadedFrom(Bin(L"fbclient.dll")));
@@ -149,21 +158,27 @@ TEST_F(ClientLibraryWin, AnX64ClientWithoutItsWow64CounterpartIsNotLoaded)
 
 TEST_F(ClientLibraryWin, OnlyALowerCaseBinFolderIsRewritten)
 {
-  // In a 32-bit process this 64-bit DLL would then fail to load; this process can load it.
   const std::wstring upper = root / L"Firebird\\BIN\\fbclient.dll";
-  CopyDll(L"fake_client_v80", upper);
+  CopyDll(kX64Client, upper);
   CopyDll(L"fake_client_v71", root / L"Firebird\\Wow64\\fbclient.dll");
   const auto service = InstallServer(L"FbuTestFirebirdServerX", root / L"Firebird\\BIN");
-  EXPECT_EQ(server.GetIBClientVersion(), 80000);
-  EXPECT_TRUE(IsLoadedFrom(upper));
+  if (kX64Process) {
+    EXPECT_EQ(server.GetIBClientVersion(), 80000);
+    EXPECT_TRUE(IsLoadedFrom(upper));
+  } else {
+    // The path stays on the 64-bit DLL, which a 32-bit process cannot load.
+    EXPECT_FALSE(server.TryIBLoad());
+    EXPECT_FALSE(IsLoadedFrom(root / L"Firebird\\Wow64\\fbclient.dll"));
+  }
 }
 
-TEST_F(ClientLibraryWin, AThirtyTwoBitClientCannotLoadIntoThisProcess)
+TEST_F(ClientLibraryWin, AClientOfTheOtherArchitectureCannotLoadIntoThisProcess)
 {
-  // Classified as 32-bit, so the path stays; a 64-bit process cannot load it.
-  CopyDll(L"fake_client32", Server(L"fbclient.dll"));
+  // Classified by its machine type; with no "\bin\" in the server folder the path stays,
+  // and this process cannot load it.
+  CopyDll(kOtherArchitectureDll, Server(L"fbclient.dll"));
   const auto service = InstallServer();
-  EXPECT_FALSE(IsX64Image(T(Server(L"fbclient.dll"))));
+  EXPECT_EQ(IsX64Image(T(Server(L"fbclient.dll"))), !kX64Process);
   int code = 0;
   EXPECT_EQ(ErrorOf([&] { server.CheckIBLoaded(); }, &code), kNotFound);
   EXPECT_EQ(code, 1);
