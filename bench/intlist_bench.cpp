@@ -24,6 +24,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "RatioReporter.h"
 #include "../tests/native/intlist/IntListModel.h"
 #include "collections/PureQuarnClasses.h"
 
@@ -350,49 +351,6 @@ void RegisterSingles(const Pair& p)
   });
 }
 
-// ---- Ratio report ---------------------------------------------------------------------
-
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-  void ReportRuns(const std::vector<Run>& reports) override
-  {
-    ConsoleReporter::ReportRuns(reports);
-    for (const Run& r : reports) {
-      if (r.run_type != Run::RT_Iteration || r.error_occurred || r.iterations == 0) continue;
-      times_[r.run_name.function_name].push_back(r.real_accumulated_time / static_cast<double>(r.iterations));
-    }
-  }
-
-  void PrintRatios() const
-  {
-    std::map<std::string, std::map<std::string, double>> groups; // "op/data" -> impl -> seconds
-    for (const auto& [name, samples] : times_) {
-      std::vector<double> s = samples;
-      std::sort(s.begin(), s.end());
-      const std::size_t cut = name.rfind('/');
-      groups[name.substr(0, cut)][name.substr(cut + 1)] = s[s.size() / 2];
-    }
-    std::printf("\nRatios (median time per run; <1 means TIntList is faster than the baseline)\n");
-    std::printf("%-28s %12s  %s\n", "operation/data", "TIntList", "TIntList / baseline");
-    for (const auto& [group, impls] : groups) {
-      const auto ours = impls.find("IntList");
-      if (ours == impls.end()) continue;
-      std::printf("%-28s %9.3f ms ", group.c_str(), ours->second * 1e3);
-      for (const auto& [impl, t] : impls) {
-        if (impl == "IntList") continue;
-        if (impl == "Model")
-          std::printf("  Model is %.0fx slower", t / ours->second);
-        else
-          std::printf("  /%s %.2f", impl.c_str(), ours->second / t);
-      }
-      std::printf("\n");
-    }
-  }
-
-private:
-  std::map<std::string, std::vector<double>> times_;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -406,7 +364,7 @@ int main(int argc, char** argv)
   RegisterPairwise("20k", *small, true);
   RegisterSingles(*sparse);
 
-  RatioReporter reporter;
+  fbu::bench::RatioReporter reporter("IntList", "TIntList");
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.PrintRatios();
   benchmark::Shutdown();

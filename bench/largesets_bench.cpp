@@ -38,6 +38,7 @@
 #include <climits>
 #include <cstring>
 
+#include "RatioReporter.h"
 #include "../tests/native/largesets/LSetModel.h"
 #include "collections/LSetKernels.h"
 #include "collections/LargeSets.h"
@@ -431,50 +432,6 @@ void RegisterTextScaling(const DataSet& dense)
   }
 }
 
-// ---- Ratio report ---------------------------------------------------------------------
-
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-  void ReportRuns(const std::vector<Run>& reports) override
-  {
-    ConsoleReporter::ReportRuns(reports);
-    for (const Run& r : reports) {
-      if (r.run_type != Run::RT_Iteration || r.error_occurred || r.iterations == 0) continue;
-      times_[r.run_name.function_name].push_back(r.real_accumulated_time / static_cast<double>(r.iterations));
-    }
-  }
-
-  void PrintRatios() const
-  {
-    std::map<std::string, std::map<std::string, double>> groups; // "op/data" -> impl -> seconds
-    for (const auto& [name, samples] : times_) {
-      std::vector<double> s = samples;
-      std::sort(s.begin(), s.end());
-      const std::size_t cut = name.rfind('/');
-      groups[name.substr(0, cut)][name.substr(cut + 1)] = s[s.size() / 2];
-    }
-    std::printf("\nRatios (median time per run; <1 means TLSet is faster than the baseline)\n");
-    std::printf("%-34s %12s  %s\n", "operation/data", "TLSet", "TLSet / baseline");
-    for (const auto& [group, impls] : groups) {
-      const auto lset = impls.find("LSet");
-      if (lset == impls.end()) continue;
-      std::printf("%-34s %9.3f ms ", group.c_str(), lset->second * 1e3);
-      for (const auto& [impl, t] : impls) {
-        if (impl == "LSet") continue;
-        if (impl == "Model")
-          std::printf("  Model is %.0fx slower", t / lset->second);
-        else
-          std::printf("  /%s %.2f", impl.c_str(), lset->second / t);
-      }
-      std::printf("\n");
-    }
-    std::printf("POPCNT in use by TLSet: %s\n", lset_kernels::ProcessorHasPopcnt() ? "yes" : "no");
-  }
-
-private:
-  std::map<std::string, std::vector<double>> times_;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -510,9 +467,10 @@ int main(int argc, char** argv)
   RegisterAll(*sets[1], false);
   RegisterTextScaling(*sets[0]);
 
-  RatioReporter reporter;
+  fbu::bench::RatioReporter reporter("LSet", "TLSet");
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.PrintRatios();
+  std::printf("POPCNT in use by TLSet: %s\n", lset_kernels::ProcessorHasPopcnt() ? "yes" : "no");
   benchmark::Shutdown();
 #if FBU_HAVE_ROARING
   for (auto& d : sets) {
