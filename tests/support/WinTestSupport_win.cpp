@@ -29,12 +29,24 @@ ScopedService::~ScopedService()
   if (!manager) return;
   UniqueScHandle service(OpenServiceW(manager.get(), name_.c_str(), SERVICE_ALL_ACCESS));
   if (!service) return;
-  SERVICE_STATUS status{};
-  if (QueryServiceStatus(service.get(), &status) && status.dwCurrentState != SERVICE_STOPPED) {
-    ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
-    for (int i = 0; i < 200 && QueryServiceStatus(service.get(), &status) && status.dwCurrentState != SERVICE_STOPPED;
-         ++i)
-      Sleep(50);
+  // A service held in STOP_PENDING by a test may take a minute to stop, and its process
+  // (which holds its executable) ends only after it reports STOPPED: both are waited for,
+  // or the files beside it could not be removed.
+  SERVICE_STATUS_PROCESS status{};
+  DWORD needed = 0;
+  if (QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof(status),
+                           &needed) &&
+      status.dwCurrentState != SERVICE_STOPPED) {
+    UniqueKernelHandle process(status.dwProcessId ? OpenProcess(SYNCHRONIZE, FALSE, status.dwProcessId) : nullptr);
+    SERVICE_STATUS ignored{};
+    ControlService(service.get(), SERVICE_CONTROL_STOP, &ignored);
+    // 90 s for a stop under way; a service that refused the stop is given 10 s, as before.
+    const ULONGLONG start = GetTickCount64();
+    for (DWORD state; (state = State()) != SERVICE_STOPPED; Sleep(25)) {
+      const ULONGLONG waited = GetTickCount64() - start;
+      if (waited > 90000 || (state != SERVICE_STOP_PENDING && waited > 10000)) break;
+    }
+    if (process && State() == SERVICE_STOPPED) WaitForSingleObject(process.get(), 30000);
   }
   DeleteService(service.get());
 }
