@@ -234,14 +234,31 @@ bool ConfigFileExists(const Text& path)
   return true;
 }
 
-bool SetConfigFileValue(const Text& fileName, const Text& key, const Text& value)
+ConfigFilePlan PlanConfigFile(const Text& fileName, const Text& key, const Text& value)
 {
-  if (!ConfigFileExists(fileName)) return false;
+  return PlanKeyLine(ReadWholeFile(FullPath(fileName)), key, value, SystemAnsiCodePage());
+}
+
+std::optional<ConfigFilePlan> UpdateConfigFile(const Text& fileName, const Text& key, const Text& value)
+{
+  if (!ConfigFileExists(fileName)) return std::nullopt;
   // The error texts show the full path, and the temporary file goes beside it.
   const Text path = FullPath(fileName);
-  ConfigText content(ReadWholeFile(path), SystemAnsiCodePage());
-  if (ReplaceKeyLine(content, key, value)) SaveReplacing(path, content);
-  return true;
+  const std::string bytes = ReadWholeFile(path);
+  ConfigFilePlan done;
+  done.before = ServerReadsSetting(bytes, ToUtf8(key));
+  ConfigText content(bytes, SystemAnsiCodePage());
+  done.rewrites = ReplaceKeyLine(content, key, value);
+  if (!done.rewrites) return done;
+  const std::string saved = content.Save();
+  SaveReplacing(path, content);
+  done.takesEffect = SettingTakesEffect(content, saved, key, value);
+  return done;
+}
+
+bool SetConfigFileValue(const Text& fileName, const Text& key, const Text& value)
+{
+  return UpdateConfigFile(fileName, key, value).has_value();
 }
 
 } // namespace fbu

@@ -11,6 +11,13 @@ bool IsBlank(char16_t c)
   return c == u' ' || c == u'\t';
 }
 
+TextView WithoutLeadingBlanks(TextView line)
+{
+  std::size_t at = 0;
+  while (at < line.size() && IsBlank(line[at])) ++at;
+  return line.substr(at);
+}
+
 } // namespace
 
 bool IsActiveKeyLine(TextView line, TextView key)
@@ -22,6 +29,13 @@ bool IsActiveKeyLine(TextView line, TextView key)
   at += key.size();
   while (at < line.size() && IsBlank(line[at])) ++at;
   return at < line.size() && line[at] == u'=';
+}
+
+bool IsDisabledKeyLine(TextView line, TextView key)
+{
+  line = WithoutLeadingBlanks(line);
+  return line.starts_with(u'#') && !line.substr(1).starts_with(u' ') && !line.substr(1).starts_with(u'\t') &&
+         IsActiveKeyLine(line.substr(1), key);
 }
 
 ConfigText::ConfigText(std::string_view bytes, AnsiCodePage ansi) : ansi_(std::move(ansi))
@@ -58,7 +72,6 @@ ConfigText::ConfigText(std::string_view bytes, AnsiCodePage ansi) : ansi_(std::m
   std::size_t start = 0;
   for (std::size_t at = 0; at < bytes.size(); at += unit) {
     const char16_t c = unitAt(at);
-    if (c == u'\0' && nulLine_ == npos) nulLine_ = lines_.size();
     if (c != u'\r' && c != u'\n') continue;
     lines_.emplace_back(bytes.substr(start, at - start));
     if (c == u'\r' && at + unit < bytes.size() && unitAt(at + unit) == u'\n') at += unit;
@@ -105,29 +118,35 @@ std::string ConfigText::Encode(TextView text) const
 
 Text ConfigText::LineText(std::size_t index) const
 {
-  if (index >= lines_.size() || (nulLine_ != npos && index > nulLine_)) return {};
+  if (index >= lines_.size()) return {};
   Text text = Decode(lines_[index]);
-  if (index == nulLine_) text.resize(std::min(text.size(), text.find(u'\0')));
+  text.resize(std::min(text.size(), text.find(u'\0')));
   return text;
+}
+
+bool ConfigText::MarkSticksToFirstLine() const noexcept
+{
+  return encoding_ == TextEncoding::Utf8 && !mark_.empty();
 }
 
 std::size_t ConfigText::FindKeyLine(TextView key) const
 {
   // An empty key is found nowhere, as a substring search for nothing reports no place.
   if (key.empty()) return npos;
-  const std::size_t visible = nulLine_ == npos ? lines_.size() : nulLine_ + 1;
-  std::size_t firstMention = npos;
-  for (std::size_t i = 0; i < visible; ++i) {
+  std::size_t firstDisabled = npos, firstMention = npos;
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
     const Text text = LineText(i);
-    if (IsActiveKeyLine(text, key)) return i;
+    if (IsActiveKeyLine(text, key) && (i > 0 || !MarkSticksToFirstLine())) return i;
+    if (firstDisabled == npos && IsDisabledKeyLine(text, key)) firstDisabled = i;
     if (firstMention == npos && text.find(key) != Text::npos) firstMention = i;
   }
-  return firstMention;
+  return firstDisabled != npos ? firstDisabled : firstMention;
 }
 
 void ConfigText::ReplaceLine(std::size_t index, TextView text)
 {
   lines_.at(index) = Encode(text);
+  if (index == 0 && MarkSticksToFirstLine()) lines_.insert(lines_.begin(), std::string());
 }
 
 std::string ConfigText::Save() const
@@ -162,6 +181,24 @@ std::optional<std::string> ReplaceKeyLine(std::string_view content, TextView key
   ConfigText text(content, std::move(ansi));
   if (!ReplaceKeyLine(text, key, value)) return std::nullopt;
   return text.Save();
+}
+
+bool SettingTakesEffect(const ConfigText& text, std::string_view saved, TextView key, TextView value)
+{
+  const std::string asciiKey = ToUtf8(key);
+  const ServerSetting now = ServerReadsSetting(saved, asciiKey);
+  const Text line = Text(key) + u" = " + Text(value);
+  return now.kind == ServerSetting::Kind::Set && now == ServerReadsSetting(text.Encode(line), asciiKey);
+}
+
+ConfigFilePlan PlanKeyLine(std::string_view content, TextView key, TextView value, AnsiCodePage ansi)
+{
+  ConfigFilePlan plan;
+  plan.before = ServerReadsSetting(content, ToUtf8(key));
+  ConfigText text(content, std::move(ansi));
+  plan.rewrites = ReplaceKeyLine(text, key, value);
+  plan.takesEffect = plan.rewrites && SettingTakesEffect(text, text.Save(), key, value);
+  return plan;
 }
 
 } // namespace fbu

@@ -5,8 +5,8 @@
 // The encoding follows the byte-order mark (UTF-8, UTF-16 LE, UTF-16 BE), else the
 // system's ANSI code page, reached through an injected converter. Lines end at CR LF, a
 // lone CR or a lone LF; saving ends every line with CR LF in the file's encoding. Key
-// matching looks at the decoded text and, as a text reader would, stops at the first
-// NUL character; the bytes from the NUL onward are still kept and written back.
+// matching looks at the decoded text of each line up to its first NUL, as the server reads
+// it; the bytes from a NUL onward are still kept and written back.
 
 #include <cstddef>
 #include <functional>
@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/ServerReading.h"
 #include "base/Text.h"
 
 namespace fbu {
@@ -31,6 +32,9 @@ struct AnsiCodePage {
 // True when line sets key the way the server reads it: after leading blanks and tabs,
 // the key in any case of its ASCII letters, optional blanks or tabs, then '='.
 bool IsActiveKeyLine(TextView line, TextView key);
+// True for the disabled entry a shipped file offers: after leading blanks and tabs, '#'
+// directly followed by what IsActiveKeyLine accepts without leading blanks.
+bool IsDisabledKeyLine(TextView line, TextView key);
 
 class ConfigText {
 public:
@@ -40,26 +44,31 @@ public:
 
   TextEncoding Encoding() const noexcept { return encoding_; }
   std::size_t LineCount() const noexcept { return lines_.size(); }
-  // Decoded text of one line, cut at a NUL; empty for the lines after a NUL.
+  // Decoded text of one line, cut at its first NUL.
   Text LineText(std::size_t index) const;
-  // The line an update rewrites: the first active setting of key (IsActiveKeyLine);
-  // when there is none, the first line holding key anywhere (case-sensitive); else npos.
+  // The line an update rewrites: the first active setting of key (IsActiveKeyLine) that
+  // the server reads; when there is none, the first disabled entry (IsDisabledKeyLine);
+  // when there is none either, the first line holding key anywhere (case-sensitive); else
+  // npos. The first line of a UTF-8 file with a mark is never read by the server, as the
+  // mark sticks to it, so it is no active setting.
   std::size_t FindKeyLine(TextView key) const;
-  // Replaces the whole line by text, encoded in the file's encoding.
+  // Replaces the whole line by text, encoded in the file's encoding. Text that replaces
+  // the first line of a UTF-8 file with a mark goes on a line of its own after the mark,
+  // where the server reads it.
   void ReplaceLine(std::size_t index, TextView text);
   // The file's new content: the byte-order mark, then each line and CR LF.
   std::string Save() const;
+  // Text in the file's encoding, without a mark.
+  std::string Encode(TextView text) const;
 
 private:
-  std::string Encode(TextView text) const;
+  bool MarkSticksToFirstLine() const noexcept;
   Text Decode(std::string_view bytes) const;
 
   AnsiCodePage ansi_;
   TextEncoding encoding_ = TextEncoding::Ansi;
   std::string mark_;
   std::vector<std::string> lines_; // each line's bytes, without its break
-  // The line holding the first NUL; the lines after it are not text to a reader.
-  std::size_t nulLine_ = npos;
   // A lone byte after the last whole UTF-16 code unit; written back as it was.
   std::string trailingByte_;
 };
@@ -70,5 +79,17 @@ std::optional<std::string> ReplaceKeyLine(std::string_view content, TextView key
 
 // The same on a loaded text: true when a line was replaced.
 bool ReplaceKeyLine(ConfigText& text, TextView key, TextView value);
+
+// True when the server, reading saved (the content of text), uses exactly the setting
+// "key = value" as text encodes it.
+bool SettingTakesEffect(const ConfigText& text, std::string_view saved, TextView key, TextView value);
+
+// What an update makes of one file.
+struct ConfigFilePlan {
+  ServerSetting before;     // the setting the server reads today
+  bool rewrites = false;    // a line holds the key: the file is saved with "key = value"
+  bool takesEffect = false; // and the server then reads that setting
+};
+ConfigFilePlan PlanKeyLine(std::string_view content, TextView key, TextView value, AnsiCodePage ansi);
 
 } // namespace fbu

@@ -14,10 +14,10 @@ TextView WithoutTrailingSeparators(TextView folder)
 
 std::vector<Text> FirebirdFoldersFrom(TextView programFiles86, TextView programFiles, TextView programW6432)
 {
-  const TextView first = programFiles86.empty() ? programFiles : programFiles86;
-  std::vector<Text> folders{Text(first) + u"\\Firebird"};
+  if (!programFiles86.empty()) return {Text(programFiles86) + u"\\Firebird"};
+  std::vector<Text> folders{Text(programFiles) + u"\\Firebird"};
   if (!programW6432.empty() &&
-      !SameTextIgnoreCase(WithoutTrailingSeparators(programW6432), WithoutTrailingSeparators(first)))
+      !SameTextIgnoreCase(WithoutTrailingSeparators(programW6432), WithoutTrailingSeparators(programFiles)))
     folders.push_back(Text(programW6432) + u"\\Firebird");
   return folders;
 }

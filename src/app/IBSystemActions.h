@@ -3,8 +3,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
+#include "app/ConfigText.h"
 #include "app/ServiceSwitch.h"
 #include "base/StringList.h"
 #include "base/Text.h"
@@ -14,11 +16,12 @@ namespace fbu {
 inline constexpr char16_t kFirebirdServiceName[] = u"FirebirdServerDefaultInstance";
 inline constexpr char16_t kCachePagesKey[] = u"DefaultDbCachePages";
 
-// The Firebird folders an update searches, from the environment's values: the
-// program-files folder ("ProgramFiles(86)" when not empty, else "ProgramFiles") with
-// "\Firebird" appended; and, when "ProgramW6432" is set and names another folder (case
-// ignored), that one's "\Firebird" too. A 32-bit process on 64-bit Windows sees the x86
-// folder as "ProgramFiles", while a 64-bit server lives below "ProgramW6432".
+// The Firebird folders an update searches, from the environment's values: when
+// "ProgramFiles(86)" is not empty, its "\Firebird" alone (scripts set it to point the
+// program at one folder, a staging copy for one); else "ProgramFiles" with "\Firebird"
+// appended and, when "ProgramW6432" is set and names another folder (case ignored), that
+// one's "\Firebird" too. A 32-bit process on 64-bit Windows sees the x86 folder as
+// "ProgramFiles", while a 64-bit server lives below "ProgramW6432".
 std::vector<Text> FirebirdFoldersFrom(TextView programFiles86, TextView programFiles, TextView programW6432);
 
 #ifdef _WIN32
@@ -43,6 +46,14 @@ bool ConfigFileExists(const Text& path);
 // Replaces the key line (ConfigText::FindKeyLine) by "key = value" and saves the file.
 // False when the file does not exist; read and write errors raise.
 bool SetConfigFileValue(const Text& fileName, const Text& key, const Text& value);
+
+// SetConfigFileValue telling what it did: nothing when the file does not exist, else
+// the plan it carried out (rewrites: the file was saved).
+std::optional<ConfigFilePlan> UpdateConfigFile(const Text& fileName, const Text& key, const Text& value);
+
+// Reads an existing file and tells what an update would make of it; changes nothing.
+// Read errors raise as in SetConfigFileValue.
+ConfigFilePlan PlanConfigFile(const Text& fileName, const Text& key, const Text& value);
 
 // The steps of saving a file. Test builds can make one of them fail with a given
 // system error code, to reach failures that a real disk does not produce on demand; the

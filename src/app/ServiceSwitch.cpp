@@ -39,9 +39,28 @@ bool Starting(std::uint32_t state)
   return state == service_state::kStartPending;
 }
 
-void StopPhase(ServiceSwitchOutcome& outcome, ServicePort& port, const std::function<void()>& pump, WaitClock& clock)
+bool StartingOrResuming(std::uint32_t state)
 {
-  if (outcome.stateFound != service_state::kRunning) return;
+  return state == service_state::kStartPending || state == service_state::kContinuePending;
+}
+
+// WaitWhile, noting in outcome the state it ended in and whether it ended still waiting.
+ServiceStatusReport Settle(ServiceSwitchOutcome& outcome, bool (*keepWaiting)(std::uint32_t),
+                           const ServiceStatusReport& from, ServicePort& port, const std::function<void()>& pump,
+                           WaitClock& clock)
+{
+  const ServiceStatusReport last = WaitWhile(keepWaiting, from, port, pump, clock);
+  outcome.stateLeft = last.state;
+  outcome.waitEnded = keepWaiting(last.state);
+  return last;
+}
+
+void StopPhase(ServiceSwitchOutcome& outcome, const ServiceStatusReport& found, ServicePort& port,
+               const std::function<void()>& pump, WaitClock& clock)
+{
+  // A service on its way up would read the old value: let it get there, then stop it.
+  if (StartingOrResuming(found.state)) Settle(outcome, StartingOrResuming, found, port, pump, clock);
+  if (outcome.stateLeft != service_state::kRunning) return;
   const auto answer = port.SendStop();
   if (!answer) {
     outcome.error = port.LastError();
@@ -49,7 +68,7 @@ void StopPhase(ServiceSwitchOutcome& outcome, ServicePort& port, const std::func
   }
   // The control was accepted: that is the result, however the wait ends.
   outcome.result = true;
-  outcome.stateLeft = WaitWhile(NotStopped, *answer, port, pump, clock).state;
+  Settle(outcome, NotStopped, *answer, port, pump, clock);
 }
 
 void StartPhase(ServiceSwitchOutcome& outcome, const ServiceStatusReport& found, ServicePort& port,
@@ -57,8 +76,7 @@ void StartPhase(ServiceSwitchOutcome& outcome, const ServiceStatusReport& found,
 {
   // A stop still in progress (ours or another's) would make the start fail; let it finish
   // and then judge the state the service settled in.
-  if (found.state == service_state::kStopPending)
-    outcome.stateLeft = WaitWhile(NotStopped, found, port, pump, clock).state;
+  if (found.state == service_state::kStopPending) Settle(outcome, NotStopped, found, port, pump, clock);
   if (outcome.stateLeft == service_state::kRunning) {
     outcome.result = true;
     return;
@@ -75,8 +93,7 @@ void StartPhase(ServiceSwitchOutcome& outcome, const ServiceStatusReport& found,
     outcome.stateLeft = 0;
     return;
   }
-  const auto last = WaitWhile(Starting, *first, port, pump, clock);
-  outcome.stateLeft = last.state;
+  const auto last = Settle(outcome, Starting, *first, port, pump, clock);
   if (last.state == service_state::kStopped) outcome.serviceExit = last.exitCode;
 }
 
@@ -119,7 +136,7 @@ ServiceSwitchOutcome RunServiceSwitch(bool start, ServicePort& port, const std::
   if (start) {
     StartPhase(outcome, *status, port, pump, clock);
   } else {
-    StopPhase(outcome, port, pump, clock);
+    StopPhase(outcome, *status, port, pump, clock);
   }
   return outcome;
 }

@@ -46,6 +46,7 @@ struct ServiceSwitchOutcome {
   std::uint32_t stateFound = 0;  // the state the phase found; 0 when it could not be read
   std::uint32_t stateLeft = 0;   // the last state seen; 0 when it could not be read
   bool startSent = false;        // the start phase asked the service to start
+  bool waitEnded = false;        // a wait ended with the service still in the state it waited on
   std::uint32_t error = 0;       // system error of the call that failed, 0 when none did
   std::uint32_t serviceExit = 0; // the exit code a service stopped with while starting
 };
@@ -83,10 +84,11 @@ public:
 // dwWaitHint / 10 within [kServicePollMin, kServicePollMax].
 std::chrono::milliseconds ServicePollInterval(std::uint32_t waitHintMs) noexcept;
 
-// Stop phase (start false) or start phase (start true). The stop phase waits, within
-// kServiceWaitBound, for an accepted stop to finish; the start phase waits for a stop in
-// progress to finish and, after a start it sent, for the service to leave START_PENDING,
-// so that a service that fails while starting is seen. pump, when not empty, runs
+// Stop phase (start false) or start phase (start true). The stop phase lets a service
+// that is starting or resuming settle first and stops it if it then runs; it waits for
+// an accepted stop to finish. The start phase waits for a stop in progress to finish and,
+// after a start it sent, for the service to leave START_PENDING, so that a service that
+// fails while starting is seen. Each wait ends after kServiceWaitBound. pump, when not empty, runs
 // between the polls of a wait. Exceptions of the port, the clock or pump pass through.
 ServiceSwitchOutcome RunServiceSwitch(bool start, ServicePort& port, const std::function<void()>& pump,
                                       WaitClock& clock);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "app/ServerReading.h"
 #include "base/Exceptions.h"
 #include "base/IntSyntax.h"
 
@@ -59,6 +60,37 @@ bool HasRegistrationSwitch(const std::vector<Text>& arguments)
   return false;
 }
 
+namespace {
+
+// A value as long as a whole file would make a report unreadable.
+Text ShownValue(TextView value)
+{
+  constexpr std::size_t kShown = 40;
+  return value.size() > kShown ? Text(value.substr(0, kShown)) + u"..." : Text(value);
+}
+
+Text Megabytes(std::uint64_t bytes)
+{
+  return IntToText(static_cast<std::int64_t>(bytes >> 20));
+}
+
+} // namespace
+
+void CheckCacheFitsMemory(TextView value, std::uint64_t memoryBytes)
+{
+  const ServerSetting setting = ServerReadsSetting("k = " + ToUtf8(value), "k");
+  const std::uint64_t pages = ServerNumber(setting.value);
+  const std::uint64_t largest = memoryBytes / kSmallestPageBytes;
+  if (pages <= largest) return;
+  const std::uint64_t needed = pages > std::numeric_limits<std::uint64_t>::max() / kSmallestPageBytes
+                                   ? std::numeric_limits<std::uint64_t>::max()
+                                   : pages * kSmallestPageBytes;
+  throw Exception(u"The cache pages value \"" + ShownValue(value) + u"\" needs " + Megabytes(needed) +
+                  u" MB of memory at 4096-byte pages, more than the " + Megabytes(memoryBytes) +
+                  u" MB this machine has; the largest count it can hold is " +
+                  IntToText(static_cast<std::int64_t>(largest)) + u". Nothing was changed.");
+}
+
 void CheckPageCountArgument(TextView value)
 {
   constexpr std::int64_t kMaxCount = std::numeric_limits<std::int32_t>::max();
@@ -74,10 +106,7 @@ void CheckPageCountArgument(TextView value)
     count = count * 10 + (c - u'0');
   }
   if (count >= 1 && count <= kMaxCount) return;
-  // A value as long as a whole file would make the report unreadable.
-  constexpr std::size_t kShown = 40;
-  const Text shown = value.size() > kShown ? Text(value.substr(0, kShown)) + u"..." : Text(value);
-  throw Exception(u"The cache pages value \"" + shown +
+  throw Exception(u"The cache pages value \"" + ShownValue(value) +
                   u"\" is not a page count (a whole number from 1 to 2147483647); nothing was changed.");
 }
 

@@ -4,6 +4,7 @@
 // registration switches, which page counts are refused) are portable so that native
 // tests reach them; the dialog itself is Win32 and lives in SetDBCachePSize_win.cpp.
 
+#include <cstdint>
 #include <vector>
 
 #include "base/Text.h"
@@ -50,7 +51,19 @@ void CheckCachePagesValue(TextView value);
 // as given.
 void CheckPageCountArgument(TextView value);
 
+// The smallest page size the server creates databases with.
+inline constexpr std::uint64_t kSmallestPageBytes = 4096;
+
+// Raises Exception when the cache the server would allocate for value (the number it reads
+// from the setting, at kSmallestPageBytes a page) is larger than memoryBytes, giving the
+// largest count that fits: the server allocates the whole cache when a database is
+// attached, so such a count makes every attachment fail.
+void CheckCacheFitsMemory(TextView value, std::uint64_t memoryBytes);
+
 #ifdef _WIN32
+
+// This machine's physical memory in bytes.
+std::uint64_t PhysicalMemoryBytes();
 
 // The dialog. One instance, DBConfigForm, is the program's main window. Arguments are
 // the command-line arguments after the program name; any argument selects the

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -114,6 +115,11 @@ Text WindowText(HWND window)
   return FromWide(buffer.data(), static_cast<std::size_t>(copied > 0 ? copied : 0));
 }
 
+bool TakesEffect(const ConfigFilePlan& plan)
+{
+  return plan.takesEffect;
+}
+
 std::function<bool()>& VisibilityCheck()
 {
   static std::function<bool()> check;
@@ -144,7 +150,19 @@ void ShowErrorReport(HWND owner, const std::exception& error)
   MessageBoxW(owner, WidePtr(text), reinterpret_cast<const wchar_t*>(kFormCaption), MB_OK | MB_ICONERROR);
 }
 
-TDBConfigForm::TDBConfigForm(std::vector<Text> arguments) : arguments_(std::move(arguments)) {}
+std::uint64_t PhysicalMemoryBytes()
+{
+  MEMORYSTATUSEX status{};
+  status.dwLength = sizeof status;
+  // Unknown memory refuses nothing.
+  return GlobalMemoryStatusEx(&status) ? status.ullTotalPhys : UINT64_MAX;
+}
+
+// Until an unattended run has finished, nothing it could end with says "done".
+TDBConfigForm::TDBConfigForm(std::vector<Text> arguments)
+    : arguments_(std::move(arguments)), exitCode_(arguments_.empty() ? kUpdateDone : kUpdateFailed)
+{
+}
 
 TDBConfigForm::~TDBConfigForm()
 {
@@ -167,6 +185,9 @@ void TDBConfigForm::Show(int showCommand)
 {
   ShowWindow(window_, showCommand);
   UpdateWindow(window_);
+  // A start hidden (or in some other show state) may bring no WM_SHOWWINDOW: the first
+  // showing happens here all the same, once, as FormShow keeps track.
+  FormShow(nullptr);
 }
 
 INT_PTR CALLBACK TDBConfigForm::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -289,20 +310,36 @@ void TDBConfigForm::Button1Click(void* /*Sender*/)
   // Refused values, and a run with nothing to update, touch neither service nor file.
   CheckCachePagesValue(Value);
   if (!arguments_.empty()) CheckPageCountArgument(Value);
+  CheckCacheFitsMemory(Value, PhysicalMemoryBytes());
   TStringList list;
-  std::vector<Text> files;
+  std::vector<Text> found;
   if (FindFirebirdConfigFiles(&list)) {
     for (int i = 0; i < list.Count(); ++i)
-      if (ConfigFileExists(list[i])) files.push_back(list[i]);
+      if (ConfigFileExists(list[i])) found.push_back(list[i]);
   }
-  if (files.empty()) throw EUpdateIncomplete(NothingFoundMessage(FirebirdFolders()), kNothingFound);
+  // Each file is read before anything changes: one the server would not take the value
+  // from is left alone, and a run that would change nothing the server reads stops here.
+  std::vector<ConfigFilePlan> plans;
+  std::vector<Text> files;
+  for (const Text& file : found) {
+    try {
+      plans.push_back(PlanConfigFile(file, kCachePagesKey, Value));
+    } catch (const std::exception& e) {
+      const std::vector<Text> others(found.begin() + static_cast<std::ptrdiff_t>(plans.size()) + 1, found.end());
+      throw EUpdateIncomplete(FileErrorMessage(ExceptionText(e), {}, others), kUpdateFailed);
+    }
+    if (plans.back().rewrites) files.push_back(file);
+  }
+  if (std::none_of(plans.begin(), plans.end(), TakesEffect))
+    throw EUpdateIncomplete(NothingAppliesMessage(FirebirdFolders(), found, plans), kNothingFound);
 
   const auto pump = [this] { PumpMessages(); };
   const ServiceSwitchOutcome stop = SwitchFirebirdService(false, pump);
-  std::size_t saved = 0;
+  std::vector<ConfigFilePlan> done;
   std::optional<Text> error;
   try {
-    for (; saved < files.size(); ++saved) SetConfigFileValue(files[saved], kCachePagesKey, Value);
+    for (const Text& file : files)
+      done.push_back(UpdateConfigFile(file, kCachePagesKey, Value).value_or(ConfigFilePlan{}));
   } catch (const std::exception& e) {
     error = ExceptionText(e);
   } catch (...) {
@@ -310,12 +347,15 @@ void TDBConfigForm::Button1Click(void* /*Sender*/)
   }
   const Text problem = ServiceProblem(stop, SwitchFirebirdService(true, pump));
   if (error) {
-    const std::vector<Text> done(files.begin(), files.begin() + static_cast<std::ptrdiff_t>(saved));
-    const std::vector<Text> notReached(files.begin() + static_cast<std::ptrdiff_t>(saved) + 1, files.end());
-    Text message = FileErrorMessage(*error, done, notReached);
+    const auto stopped = files.begin() + static_cast<std::ptrdiff_t>(done.size());
+    Text message = FileErrorMessage(*error, std::vector<Text>(files.begin(), stopped),
+                                    std::vector<Text>(stopped + 1, files.end()));
     if (!problem.empty()) message += u"\n\n" + problem;
     throw EUpdateIncomplete(message, kUpdateFailed);
   }
+  // The files changed after they were read, and none now holds the value where it counts.
+  if (std::none_of(done.begin(), done.end(), TakesEffect))
+    throw EUpdateIncomplete(NothingAppliesMessage(FirebirdFolders(), files, done), kNothingFound);
   if (!problem.empty()) throw EUpdateIncomplete(problem, kServiceNotRunning);
 }
 
@@ -338,6 +378,7 @@ void TDBConfigForm::RunUpdate(void* Sender)
   EnableWindow(Button1, FALSE);
   try {
     Button1Click(Sender);
+    if (!arguments_.empty()) exitCode_ = kUpdateDone;
   } catch (const EUpdateIncomplete& incomplete) {
     ReportOutcome(incomplete, incomplete.ExitCode);
   } catch (const std::exception& error) {

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "app/ConfigText.h"
 #include "app/ServiceSwitch.h"
 #include "base/Exceptions.h"
 #include "base/Text.h"
@@ -12,9 +13,11 @@ namespace fbu {
 
 // Exit codes of an unattended run.
 enum UpdateExitCode : int {
-  kUpdateDone = 0,        // every file found was saved and the service, when installed, runs
-  kUpdateFailed = 1,      // an error was reported
-  kNothingFound = 2,      // no firebird.conf below the Firebird folders; nothing touched
+  kUpdateDone = 0,        // the server reads the new value from at least one file, and the
+                          // service, when installed, was started again after the save
+  kUpdateFailed = 1,      // an error was reported, or the run did not finish
+  kNothingFound = 2,      // no firebird.conf below the Firebird folders sets the value where
+                          // the server reads it; nothing touched
   kServiceNotRunning = 3, // the files were saved, but the server does not run with the value
 };
 
@@ -26,6 +29,14 @@ public:
 
 // "No firebird.conf was found below <folders>." with the folders joined by " or ".
 Text NothingFoundMessage(const std::vector<Text>& foldersSearched);
+
+// Why an update leaves a file found alone, or empty when the update applies to it.
+Text NotAppliedReason(const ConfigFilePlan& plan);
+
+// The report of a run in which no file would take the new value: NothingFoundMessage when
+// none was found, else each file found (plans in the same order) with why it is left.
+Text NothingAppliesMessage(const std::vector<Text>& foldersSearched, const std::vector<Text>& files,
+                           const std::vector<ConfigFilePlan>& plans);
 
 // The error that stopped the loop, then the files saved before it and those not reached.
 Text FileErrorMessage(TextView error, const std::vector<Text>& saved, const std::vector<Text>& notReached);

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstring>
 #include <random>
+#include <stdexcept>
 #include <vector>
 
 #include "base/IntSyntax.h"
@@ -408,8 +409,12 @@ Text TIntList::ToLine(TextView Separator) const
 {
   const int count = Count();
   if (count == 0) return {};
-  // 11 characters hold the longest value, -2147483648.
-  Text line(static_cast<std::size_t>(count) * (11 + Separator.size()), u'\0');
+  // 11 characters hold the longest value, -2147483648. The product can pass what a size
+  // holds on a 32-bit machine, so it is checked rather than left to wrap.
+  const auto values = static_cast<std::size_t>(count);
+  const std::size_t perItem = 11 + Separator.size();
+  if (perItem < Separator.size() || perItem > Text().max_size() / values) throw std::length_error("TIntList::ToLine");
+  Text line(values * perItem, u'\0');
   char16_t* out = line.data();
   const TPointer* items = List();
   char digits[11];

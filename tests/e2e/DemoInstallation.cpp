@@ -22,10 +22,11 @@ struct InstanceFolder {
 
 // Line-break styles and key mentions of real files: LF ends; the server's own layout, the
 // key first named in a header comment, then as a commented setting, then set further
-// down in lower case and without a final line break; a file with the key commented out
-// only, which the update activates.
+// down in lower case and without a final line break; a fresh installation's file, whose
+// header shows an example before the disabled entry that the update activates.
 const InstanceFolder kInstances[] = {
-    {L"Firebird_2_5", "# Firebird 2.5\r\n#DefaultDbCachePages = 2048\r\n"},
+    {L"Firebird_2_5", "# Firebird 2.5\r\n#    DefaultDbCachePages = 2048   # This is an end-of-line comment\r\n"
+                      "#DefaultDbCachePages = 2048\r\n"},
     {L"Firebird_3_0", "# Firebird 3\n#\nDefaultDbCachePages = 75\nRemoteServicePort = 3050\n"},
     {L"Firebird_4_0", "# Firebird 4\r\n# Set DefaultDbCachePages below, for example DefaultDbCachePages = 2048.\r\n"
                       "#DefaultDbCachePages = 2048\r\nServerMode = Super\r\n  defaultdbcachepages = 1024"},
@@ -48,8 +49,8 @@ bool SetsKey(const std::string& line)
 }
 
 // What the program makes of a file: lines split at CR LF, CR or LF, the first line that
-// sets the key (else the first that mentions it) replaced, every line ended by CR LF.
-// Unchanged when nothing matches.
+// sets the key (else the first "#" directly followed by a setting, else the first that
+// mentions it) replaced, every line ended by CR LF. Unchanged when nothing matches.
 std::string Rewritten(const std::string& bytes, const std::string& value)
 {
   std::vector<std::string> lines;
@@ -62,6 +63,10 @@ std::string Rewritten(const std::string& bytes, const std::string& value)
   }
   if (start < bytes.size()) lines.push_back(bytes.substr(start));
   auto match = std::find_if(lines.begin(), lines.end(), SetsKey);
+  if (match == lines.end())
+    match = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+      return line.starts_with('#') && line.size() > 1 && line[1] != ' ' && line[1] != '\t' && SetsKey(line.substr(1));
+    });
   if (match == lines.end())
     match = std::find_if(lines.begin(), lines.end(),
                          [](const std::string& line) { return line.find(kKey) != std::string::npos; });
@@ -155,6 +160,11 @@ bool DemoInstallation::SendServiceControl(DWORD control)
   UniqueScHandle service(manager ? OpenServiceW(manager.get(), kServiceName, SERVICE_ALL_ACCESS) : nullptr);
   SERVICE_STATUS status{};
   return service && ControlService(service.get(), control, &status);
+}
+
+bool DemoInstallation::StartService()
+{
+  return service_ && service_->Start();
 }
 
 void DemoInstallation::RemoveService()
@@ -318,13 +328,17 @@ std::wstring Dialog::MessageBoxText(HWND box)
   return Text(GetDlgItem(box, 0xFFFF));
 }
 
-ProgramRun::ProgramRun(const std::wstring& arguments, const wchar_t* programVariable)
+ProgramRun::ProgramRun(const std::wstring& arguments, const wchar_t* programVariable, int show)
 {
   const std::wstring program = BuiltFile(programVariable);
   std::wstring commandLine = L"\"" + program + L"\"";
   if (!arguments.empty()) commandLine += L" " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
+  if (show >= 0) {
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(show);
+  }
   PROCESS_INFORMATION info{};
   if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                       &info))

@@ -51,6 +51,8 @@ public:
   // control sent to the running service (its reload control makes it read the file now).
   void SetServiceControl(const std::string& text);
   bool SendServiceControl(DWORD control);
+  // Asks the service to start, without waiting for it.
+  bool StartService();
   // Stops and deletes the service, as on a machine without a server.
   void RemoveService();
   // Deletes every firebird.conf the program could find (the hidden one stays).
@@ -81,10 +83,11 @@ struct Dialog {
 };
 
 // One run of FbConfigUtility.exe with the given argument text; ended by force if the
-// test leaves it running. programVariable names the build of the program to run.
+// test leaves it running. programVariable names the build of the program to run; show,
+// when not negative, is the show command its start-up information asks for (SW_HIDE...).
 class ProgramRun {
 public:
-  explicit ProgramRun(const std::wstring& arguments, const wchar_t* programVariable = L"FBU_PROGRAM");
+  explicit ProgramRun(const std::wstring& arguments, const wchar_t* programVariable = L"FBU_PROGRAM", int show = -1);
   ~ProgramRun();
   ProgramRun(const ProgramRun&) = delete;
   ProgramRun& operator=(const ProgramRun&) = delete;

@@ -30,6 +30,7 @@ constexpr DWORD kRunTimeoutMs = 90000;
 struct Scene {
   DemoInstallation& demo;
   const wchar_t* program = L"FBU_PROGRAM"; // the variable naming the build to run
+  int show = -1;                           // the show command the run is started with
   std::vector<std::unique_ptr<ScopedEnv>> env;
   std::wstring toHold;       // held open without sharing during the run
   std::wstring watched;      // a file outside the demo installation that a row watches
@@ -83,20 +84,16 @@ void RefuseStop(Scene& s)
   ASSERT_TRUE(s.demo.SendServiceControl(standin::kReloadControl));
 }
 
-// A second installation where a 32-bit process does not look by itself: the program's
-// own view of "ProgramFiles" is the x86 folder, the server's is "ProgramW6432".
-void SecondRoot(Scene& s)
+// A staging copy named by "ProgramFiles(86)": the run stays in it, even where
+// "ProgramW6432" names the live installation.
+void StagingRoot(Scene& s)
 {
   s.otherRoot.emplace(L"fbu-x86");
   const std::wstring instance = *s.otherRoot / L"Firebird";
   CreateDirectoryW(instance.c_str(), nullptr);
   CreateDirectoryW((instance + L"\\Firebird_x86").c_str(), nullptr);
   WriteFileBytes(instance + L"\\Firebird_x86\\firebird.conf", "DefaultDbCachePages = 75\r\n");
-  // Wine gives a 64-bit process "ProgramFiles" equal to "ProgramW6432" whatever the
-  // parent sets; "ProgramFiles(86)" passes through and names the x86 view here.
   s.SetEnv(L"ProgramFiles(86)", s.otherRoot->Path());
-  // The server's view, as 64-bit Windows shows it to a 32-bit process; a 32-bit-only
-  // Wine sets no "ProgramW6432" at all.
   const std::wstring& server = s.demo.Root();
   s.SetEnv(L"ProgramW6432", server.substr(0, server.rfind(L'\\')));
 }
@@ -200,7 +197,7 @@ void CloseWhileReportIsUp(ProgramRun& run)
 }
 
 const Row kRows[] = {
-    {"BothProgramFilesViewsSearched", L"1024", SecondRoot, nullptr, 0, nullptr, kAll, "1024", SERVICE_RUNNING, 1,
+    {"OverrideConfinesTheRun", L"1024", StagingRoot, nullptr, 0, nullptr, 0, "", SERVICE_RUNNING, 1,
      [](Scene& s) {
        EXPECT_EQ(ReadFileBytes(*s.otherRoot / L"Firebird\\Firebird_x86\\firebird.conf"),
                  "DefaultDbCachePages = 1024\r\n");
@@ -211,6 +208,27 @@ const Row kRows[] = {
     {"EmptyArgumentIsNoPageCount", L"\"\"", nullptr, nullptr, 1, L"is not a page count", 0, "", SERVICE_RUNNING, 0},
     {"NothingFound", L"1024", [](Scene& s) { s.demo.RemoveConfigFiles(); }, nullptr, 2,
      L"No firebird.conf was found below ", 0, "", SERVICE_RUNNING, 0},
+    {"NoFileNamesTheSetting", L"1024",
+     [](Scene& s) {
+       for (const auto& path : s.demo.ConfigFilesInProgramOrder()) WriteFileBytes(path, "RemoteServicePort = 3050\r\n");
+     },
+     nullptr, 2, L"where the server reads it, so nothing was changed", 0, "", SERVICE_RUNNING, 0},
+    {"PageCountBeyondMemory", L"2147483647", nullptr, nullptr, 1, L"the largest count it can hold is", 0, "",
+     SERVICE_RUNNING, 0},
+    // Whatever the show command, the unattended run runs once and ends.
+    {"HiddenStart", L"1024", [](Scene& s) { s.show = SW_HIDE; }, nullptr, 0, nullptr, kAll, "1024", SERVICE_RUNNING, 1},
+    {"MinimisedStart", L"1024", [](Scene& s) { s.show = SW_SHOWMINNOACTIVE; }, nullptr, 0, nullptr, kAll, "1024",
+     SERVICE_RUNNING, 1},
+    {"MaximisedStart", L"1024", [](Scene& s) { s.show = SW_SHOWMAXIMIZED; }, nullptr, 0, nullptr, kAll, "1024",
+     SERVICE_RUNNING, 1},
+    // Still starting when the run comes: it reads the old value, is stopped, then started again.
+    {"ServiceStillStarting", L"1024",
+     [](Scene& s) {
+       ASSERT_TRUE(s.demo.StopService());
+       s.demo.SetServiceControl("start-delay=4000\n");
+       ASSERT_TRUE(s.demo.StartService());
+     },
+     nullptr, 0, nullptr, kAll, "1024", SERVICE_RUNNING, 2},
     {"ServiceMissing", L"1024", [](Scene& s) { s.demo.RemoveService(); }, nullptr, 0, nullptr, kAll, "1024", 0, 0},
     {"ServiceRefusesToStop", L"1024", RefuseStop, nullptr, 3,
      L"did not stop, so the new value takes effect at its next restart.", kAll, "1024", SERVICE_RUNNING, 0},
@@ -226,17 +244,14 @@ const Row kRows[] = {
        s.demo.RemoveConfigFiles();
      },
      nullptr, 2, nullptr, 0, "", SERVICE_RUNNING, 0},
-    {"CloseRequestDuringTheStopWait", L"1024",
-     [](Scene& s) {
-       s.demo.SetServiceStopDelay(3000);
-       s.HoldFirstFile();
-     },
-     CloseDuringStopWait, 1, L"Cannot open file", 0, "", SERVICE_RUNNING, 1},
+    // A close request waits for the update to end.
+    {"CloseRequestDuringTheStopWait", L"1024", [](Scene& s) { s.demo.SetServiceStopDelay(3000); }, CloseDuringStopWait,
+     0, nullptr, kAll, "1024", SERVICE_RUNNING, 1},
     {"CloseRequestWhileTheReportIsUp", L"1024", [](Scene& s) { s.HoldFirstFile(); }, CloseWhileReportIsUp, 1,
-     L"Cannot open file", 0, "", SERVICE_RUNNING, 1},
-    // Files.
+     L"Cannot open file", 0, "", SERVICE_RUNNING, 0},
+    // Files. Each is read before the service is touched.
     {"FileHeldOpenWithoutSharing", L"1024", [](Scene& s) { s.HoldFirstFile(); }, nullptr, 1, L"Cannot open file", 0, "",
-     SERVICE_RUNNING, 1},
+     SERVICE_RUNNING, 0},
     {"FileReadOnly", L"1024", ReadOnlyFirst, nullptr, 1, L"Cannot create file", 0, "", SERVICE_RUNNING, 1},
     {"ConfigNameIsAFolder", L"1024", FolderInsteadOfFirst, nullptr, 0, nullptr, kAll, "1024", SERVICE_RUNNING, 1},
     {"EmptyFileLeftAlone", L"1024", EmptyFirst, nullptr, 0, nullptr, kAll, "1024", SERVICE_RUNNING, 1},
@@ -285,7 +300,7 @@ TEST_P(UnattendedRun, EndsWithTheOutcomeItReports)
   const std::size_t starts = demo.ServiceStarts().size();
   if (!scene.toHold.empty()) scene.held.emplace(scene.toHold);
 
-  ProgramRun run(row.arguments, scene.program);
+  ProgramRun run(row.arguments, scene.program, scene.show);
   if (row.during) row.during(run);
   if (row.reported) {
     HWND box = run.WaitForMessageBox(kRunTimeoutMs);

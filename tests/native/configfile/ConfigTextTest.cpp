@@ -134,14 +134,31 @@ INSTANTIATE_TEST_SUITE_P(
                     kBomBE + Utf16(u"DefaultDbCachePages = 75\r\ny\r\n", false)},
         RewriteCase{"Utf16OddLengthTailKept", kBomLE + Utf16(u"DefaultDbCachePages=1", true) + "\x41", u"7",
                     kBomLE + Utf16(u"DefaultDbCachePages = 7\r\n", true) + "\x41"},
-        RewriteCase{"KeyAfterNulNotSeen", "a\0b\nDefaultDbCachePages=1\n"s, u"75", std::nullopt},
+        // The server reads on past a NUL, so the search does too.
+        RewriteCase{"SettingAfterNulBeatsMention", "# DefaultDbCachePages\na\0b\nDefaultDbCachePages=1\n"s, u"75",
+                    "# DefaultDbCachePages\r\na\0b\r\nDefaultDbCachePages = 75\r\n"s},
         RewriteCase{"KeyBehindNulOnItsLine", "ab\0DefaultDbCachePages\n"s, u"75", std::nullopt},
         RewriteCase{"ContentFromNulKept", "DefaultDbCachePages=1\nx\0y\rz\n\xFF"s, u"75",
                     "DefaultDbCachePages = 75\r\nx\0y\r\nz\r\n\xFF\r\n"s},
         RewriteCase{"Utf16NulEndsMatching", kBomLE + Utf16(u"a\0DefaultDbCachePages"s, true), u"75", std::nullopt},
         RewriteCase{"Utf16KeyBeforeNul", kBomLE + Utf16(u"DefaultDbCachePages\0tail\nmore"s, true), u"1",
                     kBomLE + Utf16(u"DefaultDbCachePages = 1\r\nmore\r\n", true)},
-        RewriteCase{"KeyAsPartOfOtherText", "xDefaultDbCachePagesy\n", u"3", "DefaultDbCachePages = 3\r\n"}),
+        RewriteCase{"KeyAsPartOfOtherText", "xDefaultDbCachePagesy\n", u"3", "DefaultDbCachePages = 3\r\n"},
+        // A shipped file: the header's example stays, the disabled entry becomes the setting.
+        RewriteCase{
+            "DisabledEntryBeatsTheHeaderExample",
+            "#    DefaultDbCachePages = 2048   # comment\n# DefaultDbCachePages = 1\n#defaultdbcachepages =2048\n",
+            u"75",
+            "#    DefaultDbCachePages = 2048   # comment\r\n# DefaultDbCachePages = 1\r\nDefaultDbCachePages = 75\r\n"},
+        // The mark sticks to line 1, where the server never finds the setting.
+        RewriteCase{"Utf8MarkLineOneIsNoSetting",
+                    "\xEF\xBB\xBF"
+                    "DefaultDbCachePages = 5\nDefaultDbCachePages = 6\n",
+                    u"7",
+                    "\xEF\xBB\xBF"
+                    "DefaultDbCachePages = 5\r\nDefaultDbCachePages = 7\r\n"},
+        RewriteCase{"Utf8MarkLineOneGetsItsOwnLine", "\xEF\xBB\xBF#DefaultDbCachePages = 5\nx", u"7",
+                    "\xEF\xBB\xBF\r\nDefaultDbCachePages = 7\r\nx\r\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ConfigText, UntouchedLinesKeepBytesTheCodePageCannotRoundTrip)
@@ -191,7 +208,7 @@ TEST(ConfigText, LinesSplitAtEveryBreakKind)
   const ConfigText text("a\r\n\r\rb\n\nc\x00"
                         "d\ne"s,
                         Latin1());
-  const std::vector<Text> expected = {u"a", u"", u"", u"b", u"", u"c", u""};
+  const std::vector<Text> expected = {u"a", u"", u"", u"b", u"", u"c", u"e"};
   ASSERT_EQ(text.LineCount(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(text.LineText(i), expected[i]) << i;
 }
@@ -203,7 +220,7 @@ TEST(ConfigText, EmptyKeyMatchesNothing)
 
 // Random content with random breaks: the output, split at CR LF, gives back every
 // original line byte for byte except the one an update rewrites: the first active
-// setting, else the first mention.
+// setting, else the first disabled entry, else the first mention.
 TEST(ConfigText, RandomContentKeepsEveryOtherLine)
 {
   std::mt19937 random(20261209);
@@ -240,15 +257,17 @@ TEST(ConfigText, RandomContentKeepsEveryOtherLine)
       }
     }
     if (open) lines.push_back(current);
-    std::size_t mention = lines.size(), setting = lines.size();
+    std::size_t mention = lines.size(), setting = lines.size(), disabled = lines.size();
     for (std::size_t i = 0; i < lines.size(); ++i) {
-      const std::size_t nul = lines[i].find('\0');
-      const std::string text = lines[i].substr(0, nul);
+      const std::string text = lines[i].substr(0, lines[i].find('\0'));
+      const std::size_t hash = text.find_first_not_of(" \t");
       if (setting == lines.size() && active(text)) setting = i;
+      if (disabled == lines.size() && hash != std::string::npos && text[hash] == '#' && active(text.substr(hash + 1)) &&
+          text.find_first_not_of(" \t", hash + 1) == hash + 1)
+        disabled = i;
       if (mention == lines.size() && text.find("DefaultDbCachePages") != std::string::npos) mention = i;
-      if (nul != std::string::npos) break;
     }
-    const std::size_t match = setting < lines.size() ? setting : mention;
+    const std::size_t match = setting < lines.size() ? setting : disabled < lines.size() ? disabled : mention;
     const auto out = ReplaceKeyLine(input, kKey, u"42", Latin1());
     ASSERT_EQ(out.has_value(), match < lines.size()) << round;
     if (!out) continue;
@@ -256,6 +275,68 @@ TEST(ConfigText, RandomContentKeepsEveryOtherLine)
     for (std::size_t i = 0; i < lines.size(); ++i)
       expected += (i == match ? "DefaultDbCachePages = 42"s : lines[i]) + "\r\n";
     EXPECT_EQ(*out, expected) << round;
+  }
+}
+
+struct ServerCase {
+  const char* name;
+  std::string bytes;
+  ServerSetting expected;
+};
+
+using K = ServerSetting::Kind;
+
+// How the real engine reads a file, as measured.
+TEST(ServerReading, ReadsTheFileAsTheEngineDoes)
+{
+  const ServerCase cases[] = {
+      {"FirstActiveWins",
+       "#DefaultDbCachePages = 1\ndefaultdbcachepages\t=\t 75 # x\nDefaultDbCachePages = 9\n",
+       {K::Set, "75"}},
+      {"NoSetting", "a = 1\nDefaultDbCachePages\n", {K::NotSet, ""}},
+      {"MarkSticksToLineOne",
+       "\xEF\xBB\xBF"
+       "DefaultDbCachePages = 5\r\n",
+       {K::NotSet, ""}},
+      {"LoneCrBreaksNoLine", "# x\rDefaultDbCachePages = 5\nDefaultDbCachePages = 6", {K::Set, "6"}},
+      {"NulInsideALineIsHarmless", "# a\0b\nDefaultDbCachePages = 5\0 7\n"s, {K::Set, "5"}},
+      {"LineStartingWithNulSpoilsTheFile", "DefaultDbCachePages = 5\n\0x\n"s, {K::Unreadable, ""}},
+      {"Utf16Refused",
+       "\xFF\xFE"
+       "D\0=\0"s,
+       {K::Unreadable, ""}},
+      {"Utf16BigEndianRefused", "\xFE\xFF\0D"s, {K::Unreadable, ""}},
+  };
+  for (const ServerCase& c : cases) EXPECT_EQ(ServerReadsSetting(c.bytes, "DefaultDbCachePages"), c.expected) << c.name;
+  const std::pair<const char*, std::uint64_t> numbers[] = {
+      {"1024", 1024},   {"0075", 75}, {"1k", 1024}, {"2M", 2u << 20},
+      {"1g", 1u << 30}, {"+1024", 0}, {"0x400", 0}, {"$200", 0},
+      {"1 000", 0},     {"", 0},      {"1kb", 0},   {"99999999999999999999999", UINT64_MAX}};
+  for (const auto& [value, number] : numbers) EXPECT_EQ(ServerNumber(value), number) << value;
+}
+
+// Whether an update takes effect is judged by reading the rewritten file as the server does.
+TEST(ServerReading, PlanTellsWhetherTheServerTakesTheValue)
+{
+  const struct {
+    const char* name;
+    std::string bytes;
+    bool rewrites, takesEffect;
+  } cases[] = {
+      {"ActiveSetting", "DefaultDbCachePages = 5\n", true, true},
+      {"OnlyAMention", "# see DefaultDbCachePages\n", true, true},
+      {"NoKey", "a = 1\n", false, false},
+      {"Utf16", kBomLE + Utf16(u"DefaultDbCachePages = 5", true), true, false},
+      {"SpoiledByANulLine", "DefaultDbCachePages = 5\n\0\n"s, true, false},
+      {"MarkedFirstLine",
+       "\xEF\xBB\xBF"
+       "DefaultDbCachePages = 5",
+       true, true},
+  };
+  for (const auto& c : cases) {
+    const ConfigFilePlan plan = PlanKeyLine(c.bytes, kKey, u"1024", Latin1());
+    EXPECT_EQ(plan.rewrites, c.rewrites) << c.name;
+    EXPECT_EQ(plan.takesEffect, c.takesEffect) << c.name;
   }
 }
 

@@ -171,6 +171,25 @@ TEST(RefusedValue, UnattendedValueMustBeAPageCount)
   }
 }
 
+// The count the server would allocate must fit in memory at the smallest page size.
+TEST(RefusedValue, CacheMustFitInMemory)
+{
+  constexpr std::uint64_t kGiB = 1u << 30; // 262144 pages
+  const std::pair<const char16_t*, bool> cases[] = {
+      {u"262144", true}, {u"262145", false}, {u"2147483647", false},
+      {u" 256k", true},  {u"257k", false},   {u"1g", false},
+      {u"$200", true},   {u"100 # x", true}, {u"99999999999999999999999", false}};
+  for (const auto& [value, fits] : cases) {
+    try {
+      CheckCacheFitsMemory(value, kGiB);
+      EXPECT_TRUE(fits) << ToUtf8(value);
+    } catch (const Exception& e) {
+      EXPECT_FALSE(fits) << ToUtf8(value);
+      EXPECT_NE(e.Message().find(u"the largest count it can hold is 262144."), Text::npos) << ToUtf8(e.Message());
+    }
+  }
+}
+
 TEST(ProgramUnits, StartAndStopInOrder)
 {
   StartupSequence units;

@@ -17,7 +17,8 @@ TEST(FirebirdFolders, SecondRootOnlyWhenItNamesAnotherFolder)
   };
   const Case cases[] = {
       {u"", u"C:\\PF86", u"C:\\PF", {u"C:\\PF86\\Firebird", u"C:\\PF\\Firebird"}},
-      {u"D:\\X", u"C:\\PF86", u"C:\\PF", {u"D:\\X\\Firebird", u"C:\\PF\\Firebird"}},
+      // The override confines the run to its own folder.
+      {u"D:\\X", u"C:\\PF86", u"C:\\PF", {u"D:\\X\\Firebird"}},
       {u"", u"C:\\PF", u"c:\\pf\\", {u"C:\\PF\\Firebird"}},
       {u"", u"C:\\PF", u"", {u"C:\\PF\\Firebird"}},
       {u"", u"", u"", {u"\\Firebird"}},
@@ -53,6 +54,12 @@ TEST(UpdateOutcome, ServiceProblemTellsWhetherTheValueTakesEffect)
   ServiceSwitchOutcome failedStart = Phase(st::kStopped, st::kStopped, false);
   failedStart.startSent = true;
   failedStart.error = 1053;
+  ServiceSwitchOutcome started = Phase(st::kStopped, st::kRunning, true);
+  started.startSent = true;
+  ServiceSwitchOutcome startBounded = Phase(st::kStopped, st::kStartPending, true);
+  startBounded.startSent = startBounded.waitEnded = true;
+  ServiceSwitchOutcome stillStarting = Phase(st::kStartPending, st::kStartPending, false);
+  stillStarting.waitEnded = true;
   struct Case {
     const char* name;
     ServiceSwitchOutcome stop, start;
@@ -61,15 +68,21 @@ TEST(UpdateOutcome, ServiceProblemTellsWhetherTheValueTakesEffect)
   // The outcomes the end-to-end table cannot reach with the stand-in service (it shows
   // the others on the real program), plus the two that must stay silent.
   const Case cases[] = {
-      {"restarted", Phase(st::kRunning, st::kStopped, true), Phase(st::kStopped, st::kRunning, true), u""},
+      {"restarted", Phase(st::kRunning, st::kStopped, true), started, u""},
+      {"started by another meanwhile", Phase(st::kStopped, st::kStopped, false),
+       Phase(st::kRunning, st::kRunning, true),
+       head + u"was not stopped and started again by this update, so the new value takes effect at its next restart."},
+      {"starting past the bound", stillStarting, Phase(st::kRunning, st::kRunning, true),
+       head + u"was still starting when the wait ended, so the new value takes effect at its next restart."},
+      {"starting, no wait of ours", Phase(st::kStopped, st::kStopped, false),
+       Phase(st::kStartPending, st::kStartPending, false), head + u"is not running again: it is starting."},
       {"not installed", missing, missing, u""},
       {"no rights", denied, denied,
        head + u"could not be controlled (" + SysErrorMessage(5) +
            u"), so the new value takes effect at its next restart."},
       {"start refused", Phase(st::kRunning, st::kStopped, true), failedStart,
        head + u"is not running again: it could not be started (" + SysErrorMessage(1053) + u")."},
-      {"start outlasted the bound", Phase(st::kRunning, st::kStopped, true),
-       Phase(st::kStopped, st::kStartPending, true),
+      {"start outlasted the bound", Phase(st::kRunning, st::kStopped, true), startBounded,
        head + u"is not running again: it was still starting when the wait ended."},
   };
   for (const Case& c : cases) EXPECT_EQ(ServiceProblem(c.stop, c.start), c.expected) << c.name;

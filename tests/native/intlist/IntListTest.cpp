@@ -135,6 +135,14 @@ INSTANTIATE_TEST_SUITE_P(Cases, Operation, ::testing::Values(
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 
+TEST(IntList, ToLineRefusesALineNoSizeCanHold)
+{
+  if (sizeof(std::size_t) > 4) GTEST_SKIP() << "only a 32-bit size wraps at this length";
+  TIntList list;
+  for (int i = 0; i < 65536; ++i) list.Add(i);
+  EXPECT_THROW(list.ToLine(Text(65526, u'-')), std::length_error);
+}
+
 TEST(IntList, FillRandomGivesEachValueOnceWithItsOwnGenerator)
 {
   std::srand(7);

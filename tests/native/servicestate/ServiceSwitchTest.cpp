@@ -102,7 +102,7 @@ private:
   void Advance()
   {
     if (state == st::kStopPending && stopsAt && clock_.now >= *stopsAt) state = st::kStopped;
-    if (state == st::kStartPending && runsAt && clock_.now >= *runsAt)
+    if ((state == st::kStartPending || state == st::kContinuePending) && runsAt && clock_.now >= *runsAt)
       state = failsWhileStarting ? st::kStopped : st::kRunning;
   }
 };
@@ -398,6 +398,34 @@ TEST(ServiceSwitch, StartPhaseFollowsTheStartToItsEnd)
     EXPECT_EQ(outcome.stateLeft, c.stateLeft);
     EXPECT_EQ(outcome.serviceExit, c.serviceExit);
     EXPECT_EQ(clock.Elapsed(), c.elapsed);
+  }
+}
+
+// A service on its way up when the stop phase comes is let settle, then stopped.
+TEST(ServiceSwitch, StopPhaseLetsAStartOrResumeSettleFirst)
+{
+  struct Case {
+    std::uint32_t initial;
+    std::optional<milliseconds> runsAfter; // nothing: it never gets there
+    std::vector<std::string> sent;
+    std::uint32_t stateLeft;
+    bool waitEnded;
+  };
+  const Case cases[] = {
+      {st::kStartPending, milliseconds(1500), {"stop"}, st::kStopped, false},
+      {st::kContinuePending, milliseconds(800), {"stop"}, st::kStopped, false},
+      {st::kStartPending, std::nullopt, {}, st::kStartPending, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.initial));
+    FakeClock clock;
+    FakeService service(clock, c.initial);
+    if (c.runsAfter) service.runsAt = WaitClock::TimePoint() + *c.runsAfter;
+    const ServiceSwitchOutcome outcome = RunServiceSwitch(false, service, kNoPump, clock);
+    EXPECT_EQ(outcome.result, !c.sent.empty());
+    EXPECT_EQ(service.Requests(), c.sent);
+    EXPECT_EQ(outcome.stateLeft, c.stateLeft);
+    EXPECT_EQ(outcome.waitEnded, c.waitEnded);
   }
 }
 
