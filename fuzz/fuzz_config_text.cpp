@@ -1,6 +1,7 @@
-// The configuration-file rewrite over arbitrary bytes: never reads out of bounds, and a
-// rewritten file loads again with the same encoding, the same number of lines and the
-// key line found where it was put.
+// The configuration-file rewrite over arbitrary bytes: never reads out of bounds; a
+// rewritten file loads again with the same encoding and the key line found where it was
+// put (one line further down when it went on its own line after a UTF-8 mark); and the
+// server, unless it refuses the file whole, reads the setting that was written.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -23,11 +24,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fbu::ConfigText text(bytes, Latin1());
   const std::size_t line = text.FindKeyLine(u"Key");
   if (line == fbu::ConfigText::npos) return 0;
+  const std::size_t before = text.LineCount();
   text.ReplaceLine(line, u"Key = 1");
-  const fbu::ConfigText again(text.Save(), Latin1());
+  const std::size_t at = line + text.LineCount() - before;
+  const std::string saved = text.Save();
+  const fbu::ConfigText again(saved, Latin1());
   if (again.Encoding() != text.Encoding()) __builtin_trap();
   if (again.LineCount() != text.LineCount()) __builtin_trap();
-  if (again.LineText(line) != u"Key = 1") __builtin_trap();
-  if (again.FindKeyLine(u"Key") != line) __builtin_trap();
+  if (again.LineText(at) != u"Key = 1") __builtin_trap();
+  if (again.FindKeyLine(u"Key") != at) __builtin_trap();
+  const fbu::ServerSetting read = fbu::ServerReadsSetting(saved, "Key");
+  if (read.kind != fbu::ServerSetting::Kind::Unreadable &&
+      read != fbu::ServerSetting{fbu::ServerSetting::Kind::Set, "1"})
+    __builtin_trap();
   return 0;
 }
