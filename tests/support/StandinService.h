@@ -16,7 +16,8 @@
 namespace fbu::test {
 
 // The DefaultDbCachePages value the stand-in read at each of its starts, oldest first,
-// from the start log in its instance folder.
+// from the start log in its instance folder; for a start without one, what it found
+// instead ("DefaultDbCachePages not set -> 2048 pages", "firebird.conf unreadable: ...").
 std::vector<std::string> StandinStartValues(const std::wstring& instanceFolder);
 
 class StandinService {

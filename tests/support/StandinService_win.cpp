@@ -1,6 +1,7 @@
 #include "support/StandinService.h"
 
 #include <stdexcept>
+#include <string_view>
 
 #include "base/WinHandles.h"
 #include "support/standin/StandinControl.h"
@@ -97,8 +98,9 @@ bool StandinService::Send(DWORD control)
 
 std::vector<std::string> StandinStartValues(const std::wstring& instanceFolder)
 {
-  // One line per start: "start N DefaultDbCachePages=" and the values read; the text
-  // after the first '='.
+  // One line per start: "start N ", then "DefaultDbCachePages = VALUE -> PAGES pages" or
+  // what the service found instead (see the stand-in's CacheReading).
+  constexpr std::string_view kSetting = "DefaultDbCachePages = ";
   std::vector<std::string> values;
   const std::wstring log = instanceFolder + L"\\" + standin::kStartLog;
   if (GetFileAttributesW(log.c_str()) == INVALID_FILE_ATTRIBUTES) return values;
@@ -109,9 +111,12 @@ std::vector<std::string> StandinStartValues(const std::wstring& instanceFolder)
     if (end == std::string::npos) end = bytes.size();
     std::string line = bytes.substr(start, end - start);
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    const std::size_t eq = line.find('=');
-    if (eq != std::string::npos) values.push_back(line.substr(eq + 1));
     start = end + 1;
+    const std::size_t afterNumber = line.find(' ', 6);
+    if (line.rfind("start ", 0) != 0 || afterNumber == std::string::npos) continue;
+    std::string found = line.substr(afterNumber + 1);
+    if (found.rfind(kSetting, 0) == 0) found = found.substr(kSetting.size(), found.rfind(" -> ") - kSetting.size());
+    values.push_back(found);
   }
   return values;
 }

@@ -1,17 +1,18 @@
 // The stand-in database service: a real own-process Win32 service that only reports the
 // states a test asks for (through the control file next to it) and appends, at each
-// start, the DefaultDbCachePages values it finds in its instance's firebird.conf, read
-// the way the server reads its configuration.
+// start, the DefaultDbCachePages setting it finds in its instance's firebird.conf and the
+// cache the server would make of it (ServerReading.h).
 #include <windows.h>
 
 #include <condition_variable>
+#include <cstdint>
 #include <cstdlib>
 #include <deque>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <vector>
 
+#include "support/standin/ServerReading.h"
 #include "support/standin/StandinControl.h"
 
 namespace {
@@ -20,7 +21,6 @@ namespace standin = fbu::test::standin;
 
 constexpr DWORD kPendingWaitHintMs = 1000;
 constexpr DWORD kPendingSliceMs = 100; // the check point moves on this often while pending
-constexpr char kCacheKey[] = "DefaultDbCachePages";
 
 struct Settings {
   DWORD startDelay = 0;
@@ -97,43 +97,39 @@ Settings ReadSettings()
   return settings;
 }
 
-// The file's text as bytes: a UTF-8 mark is dropped and UTF-16 is narrowed to its low
-// bytes, which is all a file of ASCII settings needs.
-std::string Narrowed(const std::string& bytes)
+// Control characters are written as \xNN so that each start stays one line of the log.
+std::string Printable(const std::string& text)
 {
-  if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) return bytes.substr(3);
-  const bool little = bytes.rfind("\xFF\xFE", 0) == 0;
-  if (!little && bytes.rfind("\xFE\xFF", 0) != 0) return bytes;
-  std::string narrow;
-  for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) narrow.push_back(bytes[little ? i : i + 1]);
-  return narrow;
-}
-
-bool SameKey(const std::string& name)
-{
-  return name.size() == sizeof kCacheKey - 1 &&
-         CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name.c_str(), static_cast<int>(name.size()), kCacheKey,
-                        static_cast<int>(name.size())) == CSTR_EQUAL;
-}
-
-// Every value the server would read for the key, in file order: text from a '#' on is
-// a comment, the key matches in any case, blanks around name and value do not count.
-std::string CacheValues()
-{
-  std::vector<std::string> values;
-  if (const auto conf = ReadAll(InstanceFolder() + L"\\firebird.conf")) {
-    ForEachLine(Narrowed(*conf), [&](const std::string& raw) {
-      const std::string line = raw.substr(0, raw.find('#'));
-      const auto eq = line.find('=');
-      if (eq != std::string::npos && SameKey(Trimmed(line.substr(0, eq))))
-        values.push_back(Trimmed(line.substr(eq + 1)));
-      return true;
-    });
+  std::string out;
+  for (const unsigned char c : text) {
+    if (c >= 0x20 && c != 0x7F) {
+      out.push_back(static_cast<char>(c));
+      continue;
+    }
+    constexpr char kHex[] = "0123456789ABCDEF";
+    out += {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
   }
-  std::string joined;
-  for (const auto& value : values) joined += (joined.empty() ? "" : " | ") + value;
-  if (values.size() > 1) joined += " (more than one active setting)";
-  return joined;
+  return out;
+}
+
+// What the server would take from the instance's firebird.conf, one line of the log:
+//   DefaultDbCachePages = VALUE -> PAGES pages   (VALUE as the server sees it)
+//   DefaultDbCachePages not set -> 2048 pages
+//   no firebird.conf -> 2048 pages
+//   firebird.conf unreadable: line N ...         (the server refuses the whole file)
+std::string CacheReading()
+{
+  const auto conf = ReadAll(InstanceFolder() + L"\\firebird.conf");
+  const auto pages = [](std::int32_t count) { return " -> " + std::to_string(count) + " pages"; };
+  if (!conf) return "no firebird.conf" + pages(standin::kServerDefaultPages);
+  const standin::ServerReading read = standin::ReadAsTheServer(*conf);
+  switch (read.kind) {
+  case standin::ServerReading::Kind::Set:
+    return std::string(standin::kCacheKey) + " = " + Printable(read.value) + pages(read.pages);
+  case standin::ServerReading::Kind::NotSet: return std::string(standin::kCacheKey) + " not set" + pages(read.pages);
+  case standin::ServerReading::Kind::Refused: break;
+  }
+  return "firebird.conf unreadable: " + read.why;
 }
 
 void RecordStart()
@@ -141,7 +137,7 @@ void RecordStart()
   const std::wstring log = InstanceFolder() + L"\\" + standin::kStartLog;
   std::size_t starts = 0;
   if (const auto old = ReadAll(log)) ForEachLine(*old, [&](const std::string&) { return ++starts, true; });
-  const std::string line = "start " + std::to_string(starts + 1) + " " + kCacheKey + "=" + CacheValues() + "\r\n";
+  const std::string line = "start " + std::to_string(starts + 1) + " " + CacheReading() + "\r\n";
   // Opened for each line so a test can read the log while the service runs.
   const HANDLE file = CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
