@@ -8,7 +8,7 @@ namespace {
 
 bool IsBlank(char16_t c)
 {
-  return c == u' ' || c == u'\t';
+  return c == u' ' || c == u'\t' || c == u'\r';
 }
 
 TextView WithoutLeadingBlanks(TextView line)
@@ -18,24 +18,40 @@ TextView WithoutLeadingBlanks(TextView line)
   return line.substr(at);
 }
 
+TextView TrimBlanks(TextView text)
+{
+  text = WithoutLeadingBlanks(text);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// The line up to its comment: a '#' outside double quotes.
+TextView WithoutComment(TextView line)
+{
+  bool quoted = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if (line[i] == u'"') quoted = !quoted;
+    if (line[i] == u'#' && !quoted) return line.substr(0, i);
+  }
+  return line;
+}
+
 } // namespace
 
 bool IsActiveKeyLine(TextView line, TextView key)
 {
-  if (key.empty()) return false;
-  std::size_t at = 0;
-  while (at < line.size() && IsBlank(line[at])) ++at;
-  if (line.size() - at < key.size() || UpperAsciiOnly(line.substr(at, key.size())) != UpperAsciiOnly(key)) return false;
-  at += key.size();
-  while (at < line.size() && IsBlank(line[at])) ++at;
-  return at < line.size() && line[at] == u'=';
+  line = WithoutComment(line);
+  const std::size_t equals = line.find(u'=');
+  if (key.empty() || equals == TextView::npos) return false;
+  TextView name = TrimBlanks(line.substr(0, equals));
+  name = name.substr(0, name.find(u'\0'));
+  return UpperAsciiOnly(name) == UpperAsciiOnly(key);
 }
 
 bool IsDisabledKeyLine(TextView line, TextView key)
 {
   line = WithoutLeadingBlanks(line);
-  return line.starts_with(u'#') && !line.substr(1).starts_with(u' ') && !line.substr(1).starts_with(u'\t') &&
-         IsActiveKeyLine(line.substr(1), key);
+  return line.size() > 1 && line[0] == u'#' && !IsBlank(line[1]) && IsActiveKeyLine(line.substr(1), key);
 }
 
 ConfigText::ConfigText(std::string_view bytes, AnsiCodePage ansi) : ansi_(std::move(ansi))
@@ -135,10 +151,13 @@ std::size_t ConfigText::FindKeyLine(TextView key) const
   if (key.empty()) return npos;
   std::size_t firstDisabled = npos, firstMention = npos;
   for (std::size_t i = 0; i < lines_.size(); ++i) {
-    const Text text = LineText(i);
-    if (IsActiveKeyLine(text, key) && (i > 0 || !MarkSticksToFirstLine())) return i;
-    if (firstDisabled == npos && IsDisabledKeyLine(text, key)) firstDisabled = i;
-    if (firstMention == npos && text.find(key) != Text::npos) firstMention = i;
+    // Settings are judged on the whole line, as the server reads on past a NUL; a mention
+    // is searched for in the text before it.
+    const Text line = Decode(lines_[i]);
+    if (IsActiveKeyLine(line, key) && (i > 0 || !MarkSticksToFirstLine())) return i;
+    if (firstDisabled == npos && IsDisabledKeyLine(line, key)) firstDisabled = i;
+    if (firstMention == npos && TextView(line).substr(0, line.find(u'\0')).find(key) != TextView::npos)
+      firstMention = i;
   }
   return firstDisabled != npos ? firstDisabled : firstMention;
 }

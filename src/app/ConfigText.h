@@ -29,11 +29,12 @@ struct AnsiCodePage {
   std::function<std::string(TextView)> encode;
 };
 
-// True when line sets key the way the server reads it: after leading blanks and tabs,
-// the key in any case of its ASCII letters, optional blanks or tabs, then '='.
+// True when line sets key the way the server reads it: up to its comment (a '#' outside
+// double quotes), the text before the first '=', without blanks (space, tab, CR) around it
+// and up to a NUL, is the key in any case of its ASCII letters.
 bool IsActiveKeyLine(TextView line, TextView key);
-// True for the disabled entry a shipped file offers: after leading blanks and tabs, '#'
-// directly followed by what IsActiveKeyLine accepts without leading blanks.
+// True for the disabled entry a shipped file offers: after leading blanks, '#' directly
+// followed by what IsActiveKeyLine accepts.
 bool IsDisabledKeyLine(TextView line, TextView key);
 
 class ConfigText {

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "app/ProgramUnits.h"
+#include "app/RunReport.h"
 #include "app/SetDBCachePSize.h"
+#include "base/Exceptions.h"
 #include "base/Startup.h"
 
 namespace fbu {
@@ -24,6 +26,10 @@ int RunProgram(HINSTANCE instance, int showCommand, float converterVersion)
         // Registration is offered to the toolkit's callers but this program registers
         // nothing: the switches just end it before the dialog exists.
         if (HasRegistrationSwitch(arguments)) return 0;
+        if (!arguments.empty() && IsCheckSwitch(arguments.front())) {
+          CallerOutput output;
+          return RunCheck(arguments, output);
+        }
         INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
         InitCommonControlsEx(&controls);
         TDBConfigForm DBConfigForm(arguments);
@@ -34,9 +40,11 @@ int RunProgram(HINSTANCE instance, int showCommand, float converterVersion)
         return DBConfigForm.ExitCode();
       },
       [&](const std::exception& error) {
-        // A start-up failure of an unattended run where nobody could answer the box
-        // ends with its exit code alone.
-        if (arguments.empty() || DesktopIsVisible()) ShowErrorReport(nullptr, error);
+        // An unattended run tells its caller; where nobody could answer a box, or for a
+        // check, that is all.
+        const bool check = !arguments.empty() && IsCheckSwitch(arguments.front());
+        if (!arguments.empty()) CallerOutput().WriteLine(ExceptionText(error));
+        if (arguments.empty() || (!check && DesktopIsVisible())) ShowErrorReport(nullptr, error);
       });
 }
 

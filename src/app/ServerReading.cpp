@@ -1,16 +1,20 @@
 #include "app/ServerReading.h"
 
-#include <limits>
-
 namespace fbu {
 
 namespace {
 
 std::string_view TrimBlanks(std::string_view text)
 {
-  const std::size_t first = text.find_first_not_of(" \t");
+  constexpr std::string_view kBlanks = " \t\r";
+  const std::size_t first = text.find_first_not_of(kBlanks);
   if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+std::string_view UpToNul(std::string_view text)
+{
+  return text.substr(0, text.find('\0'));
 }
 
 bool SameAsciiIgnoreCase(std::string_view a, std::string_view b)
@@ -22,53 +26,66 @@ bool SameAsciiIgnoreCase(std::string_view a, std::string_view b)
   return true;
 }
 
+std::string_view WithoutComment(std::string_view line)
+{
+  bool quoted = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if (line[i] == '"') quoted = !quoted;
+    if (line[i] == '#' && !quoted) return line.substr(0, i);
+  }
+  return line;
+}
+
 } // namespace
 
 ServerSetting ServerReadsSetting(std::string_view fileBytes, std::string_view key)
 {
-  if (fileBytes.starts_with("\xFF\xFE") || fileBytes.starts_with("\xFE\xFF"))
-    return {ServerSetting::Kind::Unreadable, {}};
+  const ServerSetting kRefused{ServerSetting::Kind::Unreadable, {}};
   ServerSetting found;
   std::size_t start = 0;
   while (start < fileBytes.size()) {
     const std::size_t end = std::min(fileBytes.find('\n', start), fileBytes.size());
-    std::string_view line = fileBytes.substr(start, end - start);
+    const std::string_view line = WithoutComment(TrimBlanks(fileBytes.substr(start, end - start)));
     start = end + 1;
-    if (line.ends_with('\r')) line.remove_suffix(1);
-    // A line that starts with NUL spoils the whole file, also after a setting was found.
-    if (line.starts_with('\0')) return {ServerSetting::Kind::Unreadable, {}};
-    if (found.kind == ServerSetting::Kind::Set) continue;
-    line = line.substr(0, line.find('\0'));
-    line = line.substr(0, line.find('#'));
+    // Such lines refuse the whole file, also after the setting was found.
+    if (line.starts_with('\0')) return kRefused;
     const std::size_t equals = line.find('=');
-    if (equals == std::string_view::npos || !SameAsciiIgnoreCase(TrimBlanks(line.substr(0, equals)), key)) continue;
-    found = {ServerSetting::Kind::Set, std::string(TrimBlanks(line.substr(equals + 1)))};
+    if (equals == std::string_view::npos) continue;
+    const std::string_view name = TrimBlanks(line.substr(0, equals));
+    const std::string_view value = TrimBlanks(line.substr(equals + 1));
+    if (name.empty() || name.find('"') != std::string_view::npos) return kRefused;
+    if (value.starts_with('"') && (value.size() < 2 || !value.ends_with('"'))) return kRefused;
+    if (found.kind == ServerSetting::Kind::NotSet && SameAsciiIgnoreCase(UpToNul(name), key))
+      found = {ServerSetting::Kind::Set, std::string(UpToNul(value))};
   }
   return found;
 }
 
-std::uint64_t ServerNumber(std::string_view value)
+std::int32_t ServerCachePages(std::string_view value)
 {
-  constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
-  std::size_t digits = 0;
-  std::uint64_t number = 0;
-  for (; digits < value.size() && value[digits] >= '0' && value[digits] <= '9'; ++digits)
-    number = number > (kMax - 9) / 10 ? kMax : number * 10 + static_cast<unsigned>(value[digits] - '0');
-  if (digits == 0) return 0;
-  if (digits == value.size()) return number;
-  if (digits + 1 != value.size()) return 0;
-  int shifts = 0;
-  switch (value[digits]) {
-  case 'k':
-  case 'K': shifts = 1; break;
-  case 'm':
-  case 'M': shifts = 2; break;
-  case 'g':
-  case 'G': shifts = 3; break;
-  default: return 0;
+  if (value.size() >= 2 && value.starts_with('"') && value.ends_with('"'))
+    value = TrimBlanks(value.substr(1, value.size() - 2));
+  const bool negative = value.starts_with('-');
+  std::size_t at = negative ? 1 : 0;
+  std::uint32_t count = 0; // wraps as the server's count does
+  for (; at < value.size() && value[at] >= '0' && value[at] <= '9'; ++at)
+    count = count * 10 + static_cast<std::uint32_t>(value[at] - '0');
+  if (at < value.size()) {
+    int shift = -1;
+    switch (value[at]) {
+    case 'k':
+    case 'K': shift = 10; break;
+    case 'm':
+    case 'M': shift = 20; break;
+    case 'g':
+    case 'G': shift = 30; break;
+    default: break;
+    }
+    count = shift < 0 || at + 1 != value.size() ? 0 : count << shift;
   }
-  for (int i = 0; i < shifts; ++i) number = number > kMax / 1024 ? kMax : number * 1024;
-  return number;
+  const auto pages = static_cast<std::int32_t>(negative ? 0u - count : count);
+  if (pages < 0) return kServerDefaultCachePages;
+  return pages < kServerFewestCachePages ? kServerFewestCachePages : pages;
 }
 
 } // namespace fbu

@@ -3,12 +3,14 @@
 // update uses it to tell whether a file it rewrites really sets what the server will use,
 // and to report what the server uses today.
 //
-// The server reads bytes: lines end at LF (a CR before it is dropped, a lone CR is part of
-// the line); a UTF-8 byte-order mark is not skipped, so it sticks to the first line; a
-// UTF-16 file is refused whole, and so is a file with a line that starts with NUL; a NUL
-// inside a line ends what is read of that line. '#' starts a comment anywhere; a line
-// without '=' is ignored; blanks and tabs around the key and the value are ignored and the
-// key matches in any case. The first setting of a key wins.
+// The server reads bytes. Lines end at LF; blanks are space, tab and CR, so CR LF ends a
+// line too while a lone CR does not. A UTF-8 byte-order mark is not skipped: it sticks to
+// the first line's key. A '#' outside double quotes starts a comment; a line without '='
+// is ignored; blanks around the key and the value do not count and the key matches in any
+// case; a NUL ends the key or the value it stands in. The first setting of a key wins. The
+// whole file is refused when a line starts with NUL (so a UTF-16 file is), has '=' with no
+// key before it or a quote in its key, or has a value that opens a double quote and does
+// not close it at its end.
 
 #include <cstdint>
 #include <string>
@@ -19,7 +21,7 @@ namespace fbu {
 struct ServerSetting {
   enum class Kind { Unreadable, NotSet, Set };
   Kind kind = Kind::NotSet;
-  std::string value; // the value's bytes as the server takes them (Set only)
+  std::string value; // the value's bytes up to a NUL, quotes kept (Set only)
 
   friend bool operator==(const ServerSetting&, const ServerSetting&) = default;
 };
@@ -27,13 +29,15 @@ struct ServerSetting {
 // The setting of key that the server reads from a file holding these bytes.
 ServerSetting ServerReadsSetting(std::string_view fileBytes, std::string_view key);
 
-// The number the server makes of a value: decimal digits, optionally followed by k, m or g
-// (times 1024 each); any other form reads as 0. Saturates instead of wrapping.
-std::uint64_t ServerNumber(std::string_view value);
+// With no setting at all, a SuperServer attachment gets this many pages.
+inline constexpr std::int32_t kServerDefaultCachePages = 2048;
+// Fewer pages than this are never used.
+inline constexpr std::int32_t kServerFewestCachePages = 50;
 
-// The cache pages a database gets from a setting's value: never fewer than 50.
-inline constexpr std::uint64_t kServerMinimumCachePages = 50;
-// With no setting at all, a SuperServer attachment gets this many.
-inline constexpr std::uint64_t kServerDefaultCachePages = 2048;
+// The cache pages the server uses for a setting's value: within double quotes or not, an
+// optional '-', decimal digits and an optional k, m or g (times 1024 each), kept in 32
+// bits; any other form reads as 0. A negative count means the default; fewer than the
+// fewest pages give the fewest.
+std::int32_t ServerCachePages(std::string_view value);
 
 } // namespace fbu

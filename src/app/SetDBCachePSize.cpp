@@ -79,12 +79,10 @@ Text Megabytes(std::uint64_t bytes)
 void CheckCacheFitsMemory(TextView value, std::uint64_t memoryBytes)
 {
   const ServerSetting setting = ServerReadsSetting("k = " + ToUtf8(value), "k");
-  const std::uint64_t pages = ServerNumber(setting.value);
+  const auto pages = static_cast<std::uint64_t>(ServerCachePages(setting.value));
   const std::uint64_t largest = memoryBytes / kSmallestPageBytes;
   if (pages <= largest) return;
-  const std::uint64_t needed = pages > std::numeric_limits<std::uint64_t>::max() / kSmallestPageBytes
-                                   ? std::numeric_limits<std::uint64_t>::max()
-                                   : pages * kSmallestPageBytes;
+  const std::uint64_t needed = pages * kSmallestPageBytes;
   throw Exception(u"The cache pages value \"" + ShownValue(value) + u"\" needs " + Megabytes(needed) +
                   u" MB of memory at 4096-byte pages, more than the " + Megabytes(memoryBytes) +
                   u" MB this machine has; the largest count it can hold is " +

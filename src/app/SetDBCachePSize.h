@@ -14,7 +14,9 @@
 
 #include <exception>
 #include <functional>
+#include <optional>
 
+#include "app/RunReport.h"
 #include "tools/StartupChecks.h"
 #endif
 
@@ -54,8 +56,8 @@ void CheckPageCountArgument(TextView value);
 // The smallest page size the server creates databases with.
 inline constexpr std::uint64_t kSmallestPageBytes = 4096;
 
-// Raises Exception when the cache the server would allocate for value (the number it reads
-// from the setting, at kSmallestPageBytes a page) is larger than memoryBytes, giving the
+// Raises Exception when the cache the server would allocate for value (the pages it makes
+// of the setting, at kSmallestPageBytes a page) is larger than memoryBytes, giving the
 // largest count that fits: the server allocates the whole cache when a database is
 // attached, so such a count makes every attachment fail.
 void CheckCacheFitsMemory(TextView value, std::uint64_t memoryBytes);
@@ -107,6 +109,9 @@ private:
   // An unattended run's outcome is kept first, so that nothing which ends the loop
   // meanwhile (a close request while the report is up) can lose it.
   void ReportOutcome(const std::exception& error, int exitCode);
+  // Writes an unattended run's lines and its report (when not empty) to the output of
+  // the tool that started the program, where there is one.
+  void TellCaller(const Text& report);
   void RunCommandLine();
   // Dispatches waiting messages during the service waits, so the form stays responsive.
   void PumpMessages();
@@ -123,6 +128,8 @@ private:
   bool quitSeen_ = false;
   int quitCode_ = 0;
   int exitCode_ = 0;
+  std::vector<Text> runLines_; // what the update did, a line per file and the service
+  std::optional<CallerOutput> caller_;
 };
 
 // The message loop of the main window; returns the code of its WM_QUIT.

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "app/IBSystemActions.h"
+#include "app/RunReport.h"
 #include "app/UpdateOutcome.h"
 #include "base/Exceptions.h"
 #include "base/StringList.h"
@@ -311,41 +312,37 @@ void TDBConfigForm::Button1Click(void* /*Sender*/)
   CheckCachePagesValue(Value);
   if (!arguments_.empty()) CheckPageCountArgument(Value);
   CheckCacheFitsMemory(Value, PhysicalMemoryBytes());
-  TStringList list;
-  std::vector<Text> found;
-  if (FindFirebirdConfigFiles(&list)) {
-    for (int i = 0; i < list.Count(); ++i)
-      if (ConfigFileExists(list[i])) found.push_back(list[i]);
-  }
   // Each file is read before anything changes: one the server would not take the value
   // from is left alone, and a run that would change nothing the server reads stops here.
-  std::vector<ConfigFilePlan> plans;
+  const PlannedFiles planned = PlanConfigFiles(Value);
+  if (std::none_of(planned.plans.begin(), planned.plans.end(), TakesEffect))
+    throw EUpdateIncomplete(NothingAppliesMessage(FirebirdFolders(), planned.found, planned.plans), kNothingFound);
   std::vector<Text> files;
-  for (const Text& file : found) {
-    try {
-      plans.push_back(PlanConfigFile(file, kCachePagesKey, Value));
-    } catch (const std::exception& e) {
-      const std::vector<Text> others(found.begin() + static_cast<std::ptrdiff_t>(plans.size()) + 1, found.end());
-      throw EUpdateIncomplete(FileErrorMessage(ExceptionText(e), {}, others), kUpdateFailed);
+  for (std::size_t i = 0; i < planned.found.size(); ++i) {
+    if (planned.plans[i].rewrites) {
+      files.push_back(planned.found[i]);
+    } else {
+      runLines_.push_back(UpdatedFileLine(planned.found[i], planned.plans[i], Value));
     }
-    if (plans.back().rewrites) files.push_back(file);
   }
-  if (std::none_of(plans.begin(), plans.end(), TakesEffect))
-    throw EUpdateIncomplete(NothingAppliesMessage(FirebirdFolders(), found, plans), kNothingFound);
 
   const auto pump = [this] { PumpMessages(); };
   const ServiceSwitchOutcome stop = SwitchFirebirdService(false, pump);
   std::vector<ConfigFilePlan> done;
   std::optional<Text> error;
   try {
-    for (const Text& file : files)
+    for (const Text& file : files) {
       done.push_back(UpdateConfigFile(file, kCachePagesKey, Value).value_or(ConfigFilePlan{}));
+      runLines_.push_back(UpdatedFileLine(file, done.back(), Value));
+    }
   } catch (const std::exception& e) {
     error = ExceptionText(e);
   } catch (...) {
     error = u"Unknown error";
   }
-  const Text problem = ServiceProblem(stop, SwitchFirebirdService(true, pump));
+  const ServiceSwitchOutcome start = SwitchFirebirdService(true, pump);
+  runLines_.push_back(ServiceLine(stop, start));
+  const Text problem = ServiceProblem(stop, start);
   if (error) {
     const auto stopped = files.begin() + static_cast<std::ptrdiff_t>(done.size());
     Text message = FileErrorMessage(*error, std::vector<Text>(files.begin(), stopped),
@@ -359,10 +356,19 @@ void TDBConfigForm::Button1Click(void* /*Sender*/)
   if (!problem.empty()) throw EUpdateIncomplete(problem, kServiceNotRunning);
 }
 
+void TDBConfigForm::TellCaller(const Text& report)
+{
+  if (arguments_.empty()) return;
+  if (!caller_) caller_.emplace();
+  for (const Text& line : runLines_) caller_->WriteLine(line);
+  if (!report.empty()) caller_->WriteLine(report);
+}
+
 void TDBConfigForm::ReportOutcome(const std::exception& error, int exitCode)
 {
   const bool unattended = !arguments_.empty();
   if (unattended) exitCode_ = exitCode;
+  TellCaller(ExceptionText(error));
   // Nobody could answer a box on an invisible desktop, and the run would hang for ever.
   if (unattended && !DesktopIsVisible()) return;
   HandleException(error);
@@ -376,9 +382,11 @@ void TDBConfigForm::RunUpdate(void* Sender)
   busy_ = true;
   HWND focused = GetFocus();
   EnableWindow(Button1, FALSE);
+  runLines_.clear();
   try {
     Button1Click(Sender);
     if (!arguments_.empty()) exitCode_ = kUpdateDone;
+    TellCaller({});
   } catch (const EUpdateIncomplete& incomplete) {
     ReportOutcome(incomplete, incomplete.ExitCode);
   } catch (const std::exception& error) {

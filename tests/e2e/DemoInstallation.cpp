@@ -328,7 +328,8 @@ std::wstring Dialog::MessageBoxText(HWND box)
   return Text(GetDlgItem(box, 0xFFFF));
 }
 
-ProgramRun::ProgramRun(const std::wstring& arguments, const wchar_t* programVariable, int show)
+ProgramRun::ProgramRun(const std::wstring& arguments, const wchar_t* programVariable, int show,
+                       const std::wstring& output)
 {
   const std::wstring program = BuiltFile(programVariable);
   std::wstring commandLine = L"\"" + program + L"\"";
@@ -340,8 +341,16 @@ ProgramRun::ProgramRun(const std::wstring& arguments, const wchar_t* programVari
     startup.wShowWindow = static_cast<WORD>(show);
   }
   PROCESS_INFORMATION info{};
-  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &info))
+  SECURITY_ATTRIBUTES inherited{sizeof(inherited), nullptr, TRUE};
+  UniqueFileHandle outputFile;
+  if (!output.empty()) {
+    outputFile.reset(CreateFileW(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
+                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    startup.dwFlags |= STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = outputFile.get();
+  }
+  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, outputFile ? TRUE : FALSE, 0, nullptr,
+                      nullptr, &startup, &info))
     throw std::runtime_error("CreateProcessW failed: " + std::to_string(GetLastError()));
   CloseHandle(info.hThread);
   process_.reset(info.hProcess);

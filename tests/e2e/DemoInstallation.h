@@ -84,10 +84,13 @@ struct Dialog {
 
 // One run of FbConfigUtility.exe with the given argument text; ended by force if the
 // test leaves it running. programVariable names the build of the program to run; show,
-// when not negative, is the show command its start-up information asks for (SW_HIDE...).
+// when not negative, is the show command its start-up information asks for (SW_HIDE...);
+// output, when not empty, is a file that gets its standard output and error, as a
+// deployment tool redirects them.
 class ProgramRun {
 public:
-  explicit ProgramRun(const std::wstring& arguments, const wchar_t* programVariable = L"FBU_PROGRAM", int show = -1);
+  explicit ProgramRun(const std::wstring& arguments, const wchar_t* programVariable = L"FBU_PROGRAM", int show = -1,
+                      const std::wstring& output = {});
   ~ProgramRun();
   ProgramRun(const ProgramRun&) = delete;
   ProgramRun& operator=(const ProgramRun&) = delete;

@@ -68,6 +68,7 @@ struct Row {
   DWORD serviceAfter;      // 0: the service is not installed
   std::size_t starts;      // starts of the service during the run
   std::function<void(Scene&)> verify = nullptr;
+  const char* printed = nullptr; // part of what it wrote to its redirected output
 };
 
 constexpr std::size_t kAll = SIZE_MAX;
@@ -270,6 +271,23 @@ const Row kRows[] = {
     // The service held in STOP_PENDING past both bounded waits (30 s each).
     {"ServiceStuckStopping", L"1024", [](Scene& s) { s.demo.SetServiceStopDelay(65000); }, nullptr, 3,
      L"is not running again: it was still stopping when the wait ended.", kAll, "1024", SERVICE_STOP_PENDING, 0},
+    // A check reads as an update would and changes nothing; it never shows a box.
+    {"CheckWouldChange", L"/check 1024", nullptr, nullptr, 4, nullptr, 0, "", SERVICE_RUNNING, 0, nullptr,
+     "would become DefaultDbCachePages = 1024"},
+    {"CheckInPlace", L"-Check 1024",
+     [](Scene& s) {
+       for (const auto& path : s.demo.ConfigFilesInProgramOrder()) WriteFileBytes(path, "defaultdbcachepages=1k\n");
+     },
+     nullptr, 0, nullptr, 0, "", SERVICE_RUNNING, 0, nullptr, "DefaultDbCachePages = 1k, in place"},
+    {"CheckNothingFound", L"/CHECK 1024", [](Scene& s) { s.demo.RemoveConfigFiles(); }, nullptr, 2, nullptr, 0, "",
+     SERVICE_RUNNING, 0, nullptr, "No firebird.conf was found below "},
+    {"CheckUnreadableFile", L"/check 1024", [](Scene& s) { s.HoldFirstFile(); }, nullptr, 1, nullptr, 0, "",
+     SERVICE_RUNNING, 0, nullptr, "Cannot open file"},
+    {"CheckRefusedCount", L"/check 0", nullptr, nullptr, 1, nullptr, 0, "", SERVICE_RUNNING, 0, nullptr,
+     "is not a page count"},
+    // A redirected update tells what it did.
+    {"UpdateOutputRedirected", L"1024", nullptr, nullptr, 0, nullptr, kAll, "1024", SERVICE_RUNNING, 1, nullptr,
+     "Service FirebirdServerDefaultInstance: found running, stopped, started, left running"},
     // Page counts. A Windows command line holds at most 32767 characters, so the longest
     // value a script can pass stands in for a value of 100,000 characters.
     {"PageCountWithLineBreak", L"\"75\r\nRemoteServicePort = 1\"", nullptr, nullptr, 1, L"line breaks", 0, "",
@@ -277,6 +295,18 @@ const Row kRows[] = {
     {"PageCountAsLongAsACommandLine", std::wstring(32000, L'9'), nullptr, nullptr, 1, L"...\" is not a page count", 0,
      "", SERVICE_RUNNING, 0},
 };
+
+// When each configuration file was last written.
+std::vector<ULONGLONG> WriteTimes(const DemoInstallation& demo)
+{
+  std::vector<ULONGLONG> times;
+  for (const auto& path : demo.ConfigFilesInProgramOrder()) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+    times.push_back(ULARGE_INTEGER{{data.ftLastWriteTime.dwLowDateTime, data.ftLastWriteTime.dwHighDateTime}}.QuadPart);
+  }
+  return times;
+}
 
 // gtest names a row by its name, not by its bytes.
 void PrintTo(const Row& row, std::ostream* out)
@@ -300,7 +330,11 @@ TEST_P(UnattendedRun, EndsWithTheOutcomeItReports)
   const std::size_t starts = demo.ServiceStarts().size();
   if (!scene.toHold.empty()) scene.held.emplace(scene.toHold);
 
-  ProgramRun run(row.arguments, scene.program, scene.show);
+  const ScopedTempDir outputDir(L"fbu-out");
+  const std::wstring output = outputDir / L"output.txt";
+  const bool check = row.arguments.find(L"check") != std::wstring::npos;
+  const auto times = check ? WriteTimes(demo) : std::vector<ULONGLONG>{};
+  ProgramRun run(row.arguments, scene.program, scene.show, output);
   if (row.during) row.during(run);
   if (row.reported) {
     HWND box = run.WaitForMessageBox(kRunTimeoutMs);
@@ -320,6 +354,8 @@ TEST_P(UnattendedRun, EndsWithTheOutcomeItReports)
   EXPECT_EQ(demo.ServiceStarts().size(), starts + row.starts);
   if (row.starts && row.written) EXPECT_EQ(demo.ServiceStarts().back(), row.value);
   if (row.verify) row.verify(scene);
+  if (row.printed) EXPECT_NE(ReadFileBytes(output).find(row.printed), std::string::npos) << ReadFileBytes(output);
+  if (check) EXPECT_EQ(WriteTimes(demo), times) << "a check changed a file's time stamp";
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, UnattendedRun, ::testing::ValuesIn(kRows),

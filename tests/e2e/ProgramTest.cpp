@@ -158,10 +158,10 @@ TEST_F(ProgramTest, RegistrationSwitchesEndTheProgramWithoutAnUpdate)
   EXPECT_EQ(demo.ServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
 }
 
-TEST_F(ProgramTest, FileErrorIsReportedServiceStartedAgainAndRunFails)
+TEST_F(ProgramTest, FileErrorIsReportedBeforeAnythingIsTouchedAndRunFails)
 {
   // The first configuration file the program meets is held open without sharing, as a
-  // running editor or backup tool may hold it: loading it fails.
+  // running editor or backup tool may hold it: reading it fails before the stop phase.
   const auto order = demo.ConfigFilesInProgramOrder();
   ASSERT_GE(order.size(), 2u);
   const auto before = demo.Snapshot();
@@ -174,8 +174,8 @@ TEST_F(ProgramTest, FileErrorIsReportedServiceStartedAgainAndRunFails)
     const std::wstring text = Dialog::MessageBoxText(box);
     EXPECT_NE(text.find(L"Cannot open file \"" + order.front() + L"\""), std::wstring::npos)
         << std::string(text.begin(), text.end());
-    // While the report is up the clean-up has already run: the service is back.
-    EXPECT_EQ(demo.ServiceStarts().size(), starts + 1);
+    // The service was never stopped.
+    EXPECT_EQ(demo.ServiceStarts().size(), starts);
     EXPECT_EQ(demo.ServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(run.WaitForExit(kRunTimeoutMs)) << "an unattended run must end after its error";

@@ -226,12 +226,18 @@ TEST(ConfigText, RandomContentKeepsEveryOtherLine)
   std::mt19937 random(20261209);
   const std::string alphabet = "ab=# \t\xE9\x81\x00\r\n="s;
   const std::string keys[] = {"DefaultDbCachePages", "defaultDBcachepages"};
+  // The server's reading: before the comment and the first '=', blanks trimmed, then up to
+  // a NUL.
   const auto active = [](std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    const std::size_t name = text.find_first_not_of(" \t");
-    if (name == std::string::npos || text.compare(name, 19, "defaultdbcachepages") != 0) return false;
-    const std::size_t eq = text.find_first_not_of(" \t", name + 19);
-    return eq != std::string::npos && text[eq] == '=';
+    text = text.substr(0, text.find('#'));
+    const std::size_t eq = text.find('=');
+    if (eq == std::string::npos) return false;
+    std::string name = text.substr(0, eq);
+    name.erase(0, name.find_first_not_of(" \t"));
+    name.erase(name.find_last_not_of(" \t") + 1);
+    name = name.substr(0, name.find('\0'));
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name == "defaultdbcachepages";
   };
   for (int round = 0; round < 300; ++round) {
     std::string input;
@@ -259,13 +265,14 @@ TEST(ConfigText, RandomContentKeepsEveryOtherLine)
     if (open) lines.push_back(current);
     std::size_t mention = lines.size(), setting = lines.size(), disabled = lines.size();
     for (std::size_t i = 0; i < lines.size(); ++i) {
-      const std::string text = lines[i].substr(0, lines[i].find('\0'));
-      const std::size_t hash = text.find_first_not_of(" \t");
-      if (setting == lines.size() && active(text)) setting = i;
-      if (disabled == lines.size() && hash != std::string::npos && text[hash] == '#' && active(text.substr(hash + 1)) &&
-          text.find_first_not_of(" \t", hash + 1) == hash + 1)
+      const std::string& line = lines[i];
+      const std::size_t hash = line.find_first_not_of(" \t");
+      if (setting == lines.size() && active(line)) setting = i;
+      if (disabled == lines.size() && hash != std::string::npos && line[hash] == '#' && active(line.substr(hash + 1)) &&
+          line.find_first_not_of(" \t", hash + 1) == hash + 1)
         disabled = i;
-      if (mention == lines.size() && text.find("DefaultDbCachePages") != std::string::npos) mention = i;
+      if (mention == lines.size() && line.substr(0, line.find('\0')).find("DefaultDbCachePages") != std::string::npos)
+        mention = i;
     }
     const std::size_t match = setting < lines.size() ? setting : disabled < lines.size() ? disabled : mention;
     const auto out = ReplaceKeyLine(input, kKey, u"42", Latin1());
@@ -303,16 +310,20 @@ TEST(ServerReading, ReadsTheFileAsTheEngineDoes)
       {"LineStartingWithNulSpoilsTheFile", "DefaultDbCachePages = 5\n\0x\n"s, {K::Unreadable, ""}},
       {"Utf16Refused",
        "\xFF\xFE"
-       "D\0=\0"s,
+       "D\0\n\0=\0"s,
        {K::Unreadable, ""}},
-      {"Utf16BigEndianRefused", "\xFE\xFF\0D"s, {K::Unreadable, ""}},
+      {"Utf16BigEndianRefused", "\xFE\xFF\0D\0\n\0=\0\n"s, {K::Unreadable, ""}},
+      {"QuotedCommentSignIsNoComment", "DefaultDbCachePages = \"7#\" # x\n", {K::Set, "\"7#\""}},
+      {"UnclosedQuoteRefusesTheFile", "DefaultDbCachePages = 5\nA = \"1\n", {K::Unreadable, ""}},
+      {"NoKeyRefusesTheFile", " = 5\nDefaultDbCachePages = 5\n", {K::Unreadable, ""}},
+      {"NulEndsTheKey", "DefaultDbCachePages\0x = 5\n"s, {K::Set, "5"}},
   };
   for (const ServerCase& c : cases) EXPECT_EQ(ServerReadsSetting(c.bytes, "DefaultDbCachePages"), c.expected) << c.name;
-  const std::pair<const char*, std::uint64_t> numbers[] = {
-      {"1024", 1024},   {"0075", 75}, {"1k", 1024}, {"2M", 2u << 20},
-      {"1g", 1u << 30}, {"+1024", 0}, {"0x400", 0}, {"$200", 0},
-      {"1 000", 0},     {"", 0},      {"1kb", 0},   {"99999999999999999999999", UINT64_MAX}};
-  for (const auto& [value, number] : numbers) EXPECT_EQ(ServerNumber(value), number) << value;
+  const std::pair<const char*, std::int32_t> pages[] = {
+      {"1024", 1024}, {"0075", 75},  {"\"1024\"", 1024},   {"1k", 1024},        {"2M", 2 << 20},
+      {"10", 50},     {"+1024", 50}, {"0x400", 50},        {"$200", 50},        {"1 000", 50},
+      {"1kb", 50},    {"-1", 2048},  {"2147483648", 2048}, {"4294967396", 100}, {"4194304k", 50}};
+  for (const auto& [value, count] : pages) EXPECT_EQ(ServerCachePages(value), count) << value;
 }
 
 // Whether an update takes effect is judged by reading the rewritten file as the server does.

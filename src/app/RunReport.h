@@ -1,0 +1,85 @@
+#pragma once
+// What an unattended run tells the tool that started it, as lines of text: one line per
+// configuration file, one for the service, then the report a message box would show. The
+// check run (/check COUNT) reads the same files by the same rules and changes nothing.
+
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "base/WinHandles.h"
+#endif
+
+#include "app/ConfigText.h"
+#include "app/ServiceSwitch.h"
+#include "base/Text.h"
+
+namespace fbu {
+
+// Exit code of a check run that found the value missing from at least one file (the
+// other codes are those of the update: 0 in place, 1 refused or unreadable, 2 nothing).
+inline constexpr int kCheckWouldChange = 4;
+
+// True for "/check" and "-check", in any case.
+bool IsCheckSwitch(TextView argument);
+
+// What the server reads: "DefaultDbCachePages = 1024", "no setting (the server uses 2048
+// pages)", or "unreadable to the server".
+Text SettingDescription(const ServerSetting& setting);
+
+// "<path>: <before> -> DefaultDbCachePages = <value>" for a file saved, with a note when
+// the server does not read the new line; "<path>: left alone, <why>" otherwise.
+Text UpdatedFileLine(TextView path, const ConfigFilePlan& done, TextView value);
+
+// "Service FirebirdServerDefaultInstance: found running, stopped, started, left running",
+// or that it is not installed or could not be controlled.
+Text ServiceLine(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start);
+
+// True when the server already uses count's pages from this file's setting.
+bool SettingHolds(const ConfigFilePlan& plan, TextView count);
+
+// "<path>: <what the server reads>, in place" / ", would become ..." / ", left alone, <why>".
+Text CheckedFileLine(TextView path, const ConfigFilePlan& plan, TextView count);
+
+// The check's outcome over the files found: 2 when an update would apply to none, 0 when
+// the server already uses count from every file an update would apply to, else 4.
+int CheckExitCode(const std::vector<ConfigFilePlan>& plans, TextView count);
+
+// The check's closing line for exit codes 0 and 4.
+Text CheckSummary(const std::vector<ConfigFilePlan>& plans, TextView count);
+
+#ifdef _WIN32
+
+// Where the tool that started the program reads its output: the standard output (else
+// error) it passed, a pipe or a file, written in UTF-8; else, when it runs in a console,
+// that console, attached to. Nothing at all for a start from Explorer.
+class CallerOutput {
+public:
+  CallerOutput();
+  bool Present() const noexcept { return handle_ != nullptr; }
+  // Writes text and a line break; line breaks inside it become CR LF.
+  void WriteLine(TextView text);
+
+private:
+  HANDLE handle_ = nullptr;
+  bool console_ = false;
+  UniqueFileHandle consoleOutput_; // the console's output, opened after attaching
+};
+
+// Every firebird.conf an update would touch, each read and planned for value, in the
+// order an update takes them. A file that cannot be read raises EUpdateIncomplete with
+// the update's report and exit code.
+struct PlannedFiles {
+  std::vector<Text> found;
+  std::vector<ConfigFilePlan> plans;
+};
+PlannedFiles PlanConfigFiles(const Text& value);
+
+// The check run for "/check COUNT": no service, no file written, no window. Writes a line
+// per file and its outcome to output; returns its exit code.
+int RunCheck(const std::vector<Text>& arguments, CallerOutput& output);
+
+#endif
+
+} // namespace fbu
