@@ -6,6 +6,7 @@
 
 #include "app/ConfigText.h"
 #include "app/IBSystemActions.h"
+#include "app/TestSeams.h"
 #include "base/Exceptions.h"
 #include "base/Stream.h"
 #include "base/WinHandles.h"
@@ -77,17 +78,7 @@ std::string ReadWholeFile(const Text& path)
   return bytes;
 }
 
-SaveFault& ActiveSaveFault()
-{
-  static SaveFault fault;
-  return fault;
-}
-
-std::uint32_t InjectedFault(SaveStep step)
-{
-  const SaveFault& fault = ActiveSaveFault();
-  return fault ? fault(step) : 0;
-}
+using seams::SaveStep;
 
 // The temporary file of one save, in the target's folder so that the last step is a
 // rename within one volume; removed again unless it has become the target.
@@ -95,7 +86,7 @@ class TemporaryFile {
 public:
   explicit TemporaryFile(const Text& target)
   {
-    if (const std::uint32_t code = InjectedFault(SaveStep::CreateTemporary)) RaiseFileCreateError(target, code);
+    if (const std::uint32_t code = seams::AtSaveStep(SaveStep::CreateTemporary)) RaiseFileCreateError(target, code);
     std::wstring name(MAX_PATH + 1, L'\0');
     if (!GetTempFileNameW(WidePtr(FolderOf(target)), L"fbu", 0, name.data()))
       RaiseFileCreateError(target, GetLastError());
@@ -119,12 +110,12 @@ void WriteAndFlush(const Text& temporary, const Text& target, std::string_view b
 {
   TFileStream stream(temporary, fmOpenWrite | fmShareExclusive);
   const auto size = static_cast<std::int64_t>(bytes.size());
-  if (const std::uint32_t code = InjectedFault(SaveStep::Write)) {
+  if (const std::uint32_t code = seams::AtSaveStep(SaveStep::Write)) {
     stream.Write(bytes.data(), size / 2);
     RaiseFileCreateError(target, code);
   }
   if (stream.Write(bytes.data(), size) != size) RaiseFileCreateError(target, GetLastError());
-  if (const std::uint32_t code = InjectedFault(SaveStep::Flush)) RaiseFileCreateError(target, code);
+  if (const std::uint32_t code = seams::AtSaveStep(SaveStep::Flush)) RaiseFileCreateError(target, code);
   try {
     stream.Flush();
   } catch (const EOSError& error) {
@@ -180,18 +171,13 @@ void SaveReplacing(const Text& target, const ConfigText& content)
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kKept))
     SetFileAttributesW(WidePtr(temporary.Path()), FILE_ATTRIBUTE_ARCHIVE | (attributes & kKept));
   CopySecurity(target, temporary.Path());
-  if (const std::uint32_t code = InjectedFault(SaveStep::Replace)) RaiseFileCreateError(target, code);
+  if (const std::uint32_t code = seams::AtSaveStep(SaveStep::Replace)) RaiseFileCreateError(target, code);
   if (!MoveFileExW(WidePtr(temporary.Path()), WidePtr(target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     RaiseFileCreateError(target, GetLastError());
   temporary.Consumed();
 }
 
 } // namespace
-
-void SetSaveFault(SaveFault fault)
-{
-  ActiveSaveFault() = std::move(fault);
-}
 
 std::vector<Text> FirebirdFolders()
 {

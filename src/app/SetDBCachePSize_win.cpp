@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "app/IBSystemActions.h"
+#include "app/TestSeams.h"
 #include "app/UpdateOutcome.h"
 #include "base/Exceptions.h"
 #include "base/StringList.h"
@@ -114,28 +115,17 @@ Text WindowText(HWND window)
   return FromWide(buffer.data(), static_cast<std::size_t>(copied > 0 ? copied : 0));
 }
 
-std::function<bool()>& VisibilityCheck()
-{
-  static std::function<bool()> check;
-  return check;
-}
-
 } // namespace
 
 bool DesktopIsVisible()
 {
-  if (VisibilityCheck()) return VisibilityCheck()();
+  if (const auto forced = seams::DesktopVisibility()) return *forced;
   USEROBJECTFLAGS flags{};
   DWORD needed = 0;
   HWINSTA station = GetProcessWindowStation();
   // When the station cannot be asked, a box that may hang beats a report nobody sees.
   if (!station || !GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, &needed)) return true;
   return (flags.dwFlags & WSF_VISIBLE) != 0;
-}
-
-void SetDesktopVisibilityCheck(std::function<bool()> check)
-{
-  VisibilityCheck() = std::move(check);
 }
 
 void ShowErrorReport(HWND owner, const std::exception& error)
