@@ -92,8 +92,10 @@ struct Original {
 // The plain form ("C:\...", "\\server\share\...") of a final path, which comes as "\\?\...".
 Text PlainPath(Text path)
 {
-  if (path.starts_with(u"\\\\?\\UNC\\")) return u"\\" + path.substr(7);
-  if (path.starts_with(u"\\\\?\\") && path.size() > 6 && path[5] == u':') return path.substr(4);
+  if (path.starts_with(u"\\\\?\\UNC\\"))
+    path.replace(0, 8, u"\\\\");
+  else if (path.starts_with(u"\\\\?\\") && path.size() > 6 && path[5] == u':')
+    path.erase(0, 4);
   return path;
 }
 
