@@ -137,35 +137,6 @@ void LargeFirst(Scene& s)
   });
 }
 
-// The first file moved into its instance's bin folder, a symbolic link to it in its place.
-void LinkInsteadOfFirst(Scene& s)
-{
-  ChangeFirstFile(s, [&s](const std::wstring& path) {
-    ASSERT_TRUE(MoveFileW(path.c_str(), (path.substr(0, path.rfind(L'\\')) + L"\\bin\\firebird.conf").c_str()));
-    ASSERT_TRUE(MakeFileLink(path, L"bin\\firebird.conf"));
-    s.cleanups.push_back([path] { RemoveFileLink(path); });
-  });
-}
-
-// After the run the link still leads to the moved file, and no temporary file stayed beside it.
-void StillALink(Scene& s)
-{
-  const std::wstring path = s.demo.ConfigFilesInProgramOrder().front();
-  const std::wstring bin = path.substr(0, path.rfind(L'\\')) + L"\\bin";
-  EXPECT_EQ(_wcsicmp(FinalPathOf(path).c_str(), (bin + L"\\firebird.conf").c_str()), 0);
-  WIN32_FIND_DATAW data;
-  EXPECT_FALSE(UniqueFindHandle(FindFirstFileW((bin + L"\\fbu*.tmp").c_str(), &data)));
-}
-
-// The first file given a second name (a hard link) outside the installation.
-void SecondNameForFirst(Scene& s)
-{
-  s.otherRoot.emplace(L"fbu-names");
-  ChangeFirstFile(s, [&](const std::wstring& path) {
-    ASSERT_TRUE(CreateHardLinkW((*s.otherRoot / L"firebird.conf").c_str(), path.c_str(), nullptr));
-  });
-}
-
 void SaveFault(Scene& s, const wchar_t* fault)
 {
   s.UseSeams(L"FBU_SEAM_SAVE_FAULT", fault);
@@ -291,9 +262,6 @@ const Row kRows[] = {
     {"ConfigNameIsAFolder", L"1024", FolderInsteadOfFirst, nullptr, 0, nullptr, kAll, "1024", SERVICE_RUNNING, 1},
     {"EmptyFileLeftAlone", L"1024", EmptyFirst, nullptr, 0, nullptr, kAll, "1024", SERVICE_RUNNING, 1},
     {"LargeFile", L"1024", LargeFirst, nullptr, 0, nullptr, kAll, "1024", SERVICE_RUNNING, 1},
-    {"ConfigIsASymbolicLink", L"1024", LinkInsteadOfFirst, nullptr, 0, nullptr, kAll, "1024", SERVICE_RUNNING, 1,
-     StillALink},
-    {"FileWithTwoNames", L"1024", SecondNameForFirst, nullptr, 1, L"names (hard links)", 0, "", SERVICE_RUNNING, 1},
     {"FullDisk", L"1024", FillSmallDisk, nullptr, 1, L"Cannot create file", 0, "", SERVICE_RUNNING, 1,
      RunAgainWithRoom},
     // Each save step failing, through the seams build.
