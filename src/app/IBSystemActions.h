@@ -55,13 +55,6 @@ std::optional<ConfigFilePlan> UpdateConfigFile(const Text& fileName, const Text&
 // Read errors raise as in SetConfigFileValue.
 ConfigFilePlan PlanConfigFile(const Text& fileName, const Text& key, const Text& value);
 
-// The steps of saving a file. Test builds can make one of them fail with a given
-// system error code, to reach failures that a real disk does not produce on demand; the
-// program itself never sets a fault.
-enum class SaveStep { CreateTemporary, Write, Flush, Replace };
-using SaveFault = std::function<std::uint32_t(SaveStep)>; // 0: the step runs normally
-void SetSaveFault(SaveFault fault);
-
 #endif
 
 } // namespace fbu

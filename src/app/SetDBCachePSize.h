@@ -139,11 +139,9 @@ int RunMessageLoop(const TDBConfigForm& form);
 void ShowErrorReport(HWND owner, const std::exception& error);
 
 // Whether this process's window station is visible, so that a message box can be seen
-// and answered; services and deployment tools may run the program where it is not.
+// and answered; services and deployment tools may run the program where it is not. The
+// test build can make it false (TestSeams.h), a case Wine never has.
 bool DesktopIsVisible();
-// Replaces the check above; test builds use it to reach the invisible case, which Wine
-// never has. An empty check restores the real one.
-void SetDesktopVisibilityCheck(std::function<bool()> check);
 
 // The whole program around the dialog: the units' start-up, the registration switches,
 // the dialog and its message loop, then the units' shutdown. Returns the exit code.

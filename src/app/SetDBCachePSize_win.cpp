@@ -9,6 +9,7 @@
 
 #include "app/IBSystemActions.h"
 #include "app/RunReport.h"
+#include "app/TestSeams.h"
 #include "app/UpdateOutcome.h"
 #include "base/Exceptions.h"
 #include "base/StringList.h"
@@ -121,28 +122,17 @@ bool TakesEffect(const ConfigFilePlan& plan)
   return plan.takesEffect;
 }
 
-std::function<bool()>& VisibilityCheck()
-{
-  static std::function<bool()> check;
-  return check;
-}
-
 } // namespace
 
 bool DesktopIsVisible()
 {
-  if (VisibilityCheck()) return VisibilityCheck()();
+  if (const auto forced = seams::DesktopVisibility()) return *forced;
   USEROBJECTFLAGS flags{};
   DWORD needed = 0;
   HWINSTA station = GetProcessWindowStation();
   // When the station cannot be asked, a box that may hang beats a report nobody sees.
   if (!station || !GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, &needed)) return true;
   return (flags.dwFlags & WSF_VISIBLE) != 0;
-}
-
-void SetDesktopVisibilityCheck(std::function<bool()> check)
-{
-  VisibilityCheck() = std::move(check);
 }
 
 void ShowErrorReport(HWND owner, const std::exception& error)

@@ -182,19 +182,40 @@ void RunAgainWithRoom(Scene& s)
   EXPECT_EQ(now.substr(now.size() - 28), "DefaultDbCachePages = 1024\r\n");
 }
 
+// The demo's service reaching a state, asked of the service manager (a row's run does not
+// know the demo).
+bool WaitForServiceState(DWORD state)
+{
+  const UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  const UniqueScHandle service(
+      manager ? OpenServiceW(manager.get(), L"FirebirdServerDefaultInstance", SERVICE_QUERY_STATUS) : nullptr);
+  for (const ULONGLONG end = GetTickCount64() + kRunTimeoutMs; service && GetTickCount64() < end; Sleep(25)) {
+    SERVICE_STATUS status{};
+    if (QueryServiceStatus(service.get(), &status) && status.dwCurrentState == state) return true;
+  }
+  return false;
+}
+
 void CloseDuringStopWait(ProgramRun& run)
 {
-  Dialog dialog = run.WaitForDialog(kRunTimeoutMs);
-  ASSERT_TRUE(dialog.window);
-  Sleep(1000); // the stop control is out; the stand-in holds STOP_PENDING for 3 s
-  PostMessageW(dialog.window, WM_CLOSE, 0, 0);
+  // The stop control is out and the program waits: the stand-in holds STOP_PENDING for
+  // 3 s. (WaitForDialog would wait for the program to be idle, which is after the wait.)
+  ASSERT_TRUE(WaitForServiceState(SERVICE_STOP_PENDING));
+  const HWND form = FindWindowW(L"#32770", L"Firebird config utility");
+  DWORD owner = 0;
+  GetWindowThreadProcessId(form, &owner);
+  ASSERT_EQ(owner, GetProcessId(run.Handle()));
+  PostMessageW(form, WM_CLOSE, 0, 0);
 }
 
 void CloseWhileReportIsUp(ProgramRun& run)
 {
   ASSERT_TRUE(run.WaitForMessageBox(kRunTimeoutMs));
-  PostMessageW(run.WaitForDialog(kRunTimeoutMs).window, WM_CLOSE, 0, 0);
-  Sleep(500); // the close request is handled while the report waits for its answer
+  // Sent rather than posted, so that it returns once the form has handled the close
+  // request, while the report still waits for its answer.
+  DWORD_PTR result = 0;
+  ASSERT_TRUE(SendMessageTimeoutW(run.WaitForDialog(kRunTimeoutMs).window, WM_CLOSE, 0, 0, SMTO_NORMAL, kRunTimeoutMs,
+                                  &result));
 }
 
 const Row kRows[] = {
@@ -261,6 +282,10 @@ const Row kRows[] = {
      RunAgainWithRoom},
     // Each save step failing, through the seams build.
     {"SaveStepCreateFails", L"1024", [](Scene& s) { SaveFault(s, L"create:112"); }, nullptr, 1, L"Cannot create file",
+     0, "", SERVICE_RUNNING, 1},
+    // The new file cannot take the original's access list: Wine keeps none, so only the
+    // seam reaches this.
+    {"SaveStepProtectFails", L"1024", [](Scene& s) { SaveFault(s, L"protect:5"); }, nullptr, 1, L"Cannot create file",
      0, "", SERVICE_RUNNING, 1},
     {"SaveStepWriteFailsPartWay", L"1024", [](Scene& s) { SaveFault(s, L"write:112"); }, nullptr, 1,
      L"Cannot create file", 0, "", SERVICE_RUNNING, 1},

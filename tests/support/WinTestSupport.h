@@ -51,6 +51,20 @@ void RemoveTree(const std::wstring& path);
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path);
 
+// Makes link a symbolic link to target, a file named relative to the link's folder. On
+// Windows through CreateSymbolicLinkW. Wine 8's CreateSymbolicLinkW reports success and
+// makes nothing; there the host's "ln -s" makes a Unix link in the prefix, which Wine
+// shows as the file it points to (no reparse-point attribute; its final path is the
+// target's). False when neither made a link that opens.
+bool MakeFileLink(const std::wstring& link, const std::wstring& target);
+// Removes such a link, leaving its target. Wine's DeleteFileW removes a Unix link's
+// target instead, and a link whose target is gone is out of its reach; a rename onto
+// the link replaces the link itself, on Windows too.
+void RemoveFileLink(const std::wstring& link);
+// The final path of a file, every link followed, without the "\\?\" prefix; empty when
+// it does not open.
+std::wstring FinalPathOf(const std::wstring& path);
+
 // Sets an environment variable for the lifetime of the object, restoring the old value.
 class ScopedEnv {
 public:

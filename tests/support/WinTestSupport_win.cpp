@@ -149,6 +149,49 @@ std::string ReadFileBytes(const std::wstring& path)
   return out;
 }
 
+bool MakeFileLink(const std::wstring& link, const std::wstring& target)
+{
+  const auto opens = [&] { return GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES; };
+  if (CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) && opens())
+    return true;
+  // Wine starts a Unix program given by its Z: path, in the current folder given, and
+  // does not wait for it: the link is there once it opens.
+  const std::size_t slash = link.find_last_of(L'\\');
+  std::wstring unixTarget = target;
+  for (auto& c : unixTarget)
+    if (c == L'\\') c = L'/';
+  std::wstring command = L"Z:\\bin\\ln -s \"" + unixTarget + L"\" \"" + link.substr(slash + 1) + L"\"";
+  const std::wstring folder = link.substr(0, slash);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup, &process))
+    return false;
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  for (int i = 0; i < 400 && !opens(); ++i) Sleep(25);
+  return opens();
+}
+
+void RemoveFileLink(const std::wstring& link)
+{
+  const std::wstring placeholder = link + L".removed";
+  WriteFileBytes(placeholder, "");
+  MoveFileExW(placeholder.c_str(), link.c_str(), MOVEFILE_REPLACE_EXISTING);
+  DeleteFileW(link.c_str());
+}
+
+std::wstring FinalPathOf(const std::wstring& path)
+{
+  UniqueFileHandle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  wchar_t buffer[1024];
+  const DWORD n = file ? GetFinalPathNameByHandleW(file.get(), buffer, 1024, 0) : 0;
+  const std::wstring final(buffer, n < 1024 ? n : 0);
+  return final.starts_with(L"\\\\?\\") ? final.substr(4) : final;
+}
+
 ScopedEnv::ScopedEnv(const std::wstring& name, const wchar_t* value) : name_(name)
 {
   std::vector<wchar_t> buffer(32768);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/IBSystemActions.h"
@@ -252,15 +253,51 @@ TEST_F(SetConfigFile, RelativePathIsRewrittenInPlace)
   ExpectNoTemporaryLeft();
 }
 
-TEST_F(SetConfigFile, HiddenFileStaysHidden)
+TEST_F(SetConfigFile, HiddenAndSystemAttributesAreKept)
 {
+  // The creation time is kept too, which Wine cannot show: it reports success for any
+  // creation time set and keeps the Unix file system's own.
   WriteFileBytes(Conf(), "DefaultDbCachePages = 1\n");
-  ASSERT_TRUE(SetFileAttributesW(Conf().c_str(), FILE_ATTRIBUTE_HIDDEN));
+  constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  ASSERT_TRUE(SetFileAttributesW(Conf().c_str(), kKept));
   EXPECT_TRUE(SetConfigFileValue(T(Conf()), u"DefaultDbCachePages", u"2"));
   EXPECT_EQ(ReadFileBytes(Conf()), "DefaultDbCachePages = 2\r\n");
-  // Windows keeps the attribute through ReplaceFileW; Wine drops it, and the save puts
-  // it back.
-  EXPECT_TRUE(GetFileAttributesW(Conf().c_str()) & FILE_ATTRIBUTE_HIDDEN);
+  EXPECT_EQ(GetFileAttributesW(Conf().c_str()) & kKept, kKept);
+  ExpectNoTemporaryLeft();
+}
+
+TEST_F(SetConfigFile, LinkStaysALinkAndItsFinalTargetIsSaved)
+{
+  // A link to a link to the file: the file at the end is what the server reads.
+  MakeFolder(dir_ / L"real");
+  const std::wstring target = dir_ / L"real\\firebird.conf";
+  WriteFileBytes(target, "DefaultDbCachePages = 1\n");
+  ASSERT_TRUE(test::MakeFileLink(dir_ / L"middle.conf", L"real\\firebird.conf"));
+  ASSERT_TRUE(test::MakeFileLink(Conf(), L"middle.conf"));
+  EXPECT_TRUE(SetConfigFileValue(T(Conf()), u"DefaultDbCachePages", u"75"));
+  EXPECT_EQ(ReadFileBytes(target), "DefaultDbCachePages = 75\r\n");
+  EXPECT_EQ(_wcsicmp(test::FinalPathOf(Conf()).c_str(), target.c_str()), 0);
+  ExpectNoTemporaryLeft();
+  EXPECT_TRUE(Matching(dir_ / L"real", L"fbu*.tmp").empty());
+  test::RemoveFileLink(Conf());
+  test::RemoveFileLink(dir_ / L"middle.conf");
+}
+
+TEST_F(SetConfigFile, FileWithTwoNamesIsRefused)
+{
+  // Wine makes hard links as the host's, and counts them.
+  const std::string before = "DefaultDbCachePages = 1\n";
+  WriteFileBytes(Conf(), before);
+  ASSERT_TRUE(CreateHardLinkW((dir_ / L"other.conf").c_str(), Conf().c_str(), nullptr));
+  try {
+    SetConfigFileValue(T(Conf()), u"DefaultDbCachePages", u"75");
+    ADD_FAILURE() << "no error raised";
+  } catch (const EFCreateError& e) {
+    EXPECT_EQ(e.Message().rfind(u"Cannot create file \"" + T(Conf()) + u"\". The file has 2 names (hard links)", 0),
+              0u);
+  }
+  EXPECT_EQ(ReadFileBytes(Conf()), before);
+  EXPECT_EQ(ReadFileBytes(dir_ / L"other.conf"), before);
   ExpectNoTemporaryLeft();
 }
 
@@ -351,8 +388,8 @@ TEST_F(SetConfigFile, FileOpenForWritingElsewhereRaisesOpenError)
 
 TEST_F(SetConfigFile, FileThatCannotBeReplacedRaisesCreateError)
 {
-  // Readable and writable by everyone, but not to be deleted or renamed: only the final
-  // replacement step can fail.
+  // Readable and writable by everyone, but not to be deleted or renamed, for longer than
+  // the replace is retried: only the final replacement step can fail.
   const std::string before = "DefaultDbCachePages = 1\n";
   WriteFileBytes(Conf(), before);
   {
@@ -370,6 +407,25 @@ TEST_F(SetConfigFile, FileThatCannotBeReplacedRaisesCreateError)
   ExpectNoTemporaryLeft();
   // Wine's ReplaceFileW leaves a file of its own ("rf*.tmp") behind in this case;
   // Windows does not. It is not ours to remove.
+}
+
+TEST_F(SetConfigFile, ReplaceWaitsForABriefHolder)
+{
+  // A scanner's handle without delete sharing, closed after a moment: the replace is
+  // tried again until it is gone. (Windows refuses the replace with a sharing
+  // violation, Wine with access denied.)
+  WriteFileBytes(Conf(), "DefaultDbCachePages = 1\n");
+  UniqueFileHandle holder(CreateFileW(Conf().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(holder);
+  std::thread release([&holder] {
+    Sleep(300);
+    holder.reset();
+  });
+  EXPECT_NO_THROW(SetConfigFileValue(T(Conf()), u"DefaultDbCachePages", u"75"));
+  release.join();
+  EXPECT_EQ(ReadFileBytes(Conf()), "DefaultDbCachePages = 75\r\n");
+  ExpectNoTemporaryLeft();
 }
 
 TEST_F(SetConfigFile, HugeFileWithVeryLongLines)
