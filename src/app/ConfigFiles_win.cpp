@@ -366,14 +366,9 @@ std::optional<ConfigFilePlan> UpdateConfigFile(const Text& fileName, const Text&
   // The error texts show the full path, and the temporary file goes beside it.
   const Text path = FullPath(fileName);
   const std::string bytes = ReadWholeFile(path);
-  ConfigFilePlan done;
-  done.before = ServerReadsSetting(bytes, ToUtf8(key));
   ConfigText content(bytes, SystemAnsiCodePage());
-  done.rewrites = ReplaceKeyLine(content, key, value);
-  if (!done.rewrites) return done;
-  const std::string saved = content.Save();
-  SaveReplacing(path, content);
-  done.takesEffect = SettingTakesEffect(content, saved, key, value);
+  const ConfigFilePlan done = PlanKeyLine(bytes, content, key, value);
+  if (done.rewrites) SaveReplacing(path, content);
   return done;
 }
 

@@ -202,6 +202,10 @@ std::optional<std::string> ReplaceKeyLine(std::string_view content, TextView key
   return text.Save();
 }
 
+namespace {
+
+// True when the server, reading saved (the content of text), uses exactly the setting
+// "key = value" as text encodes it.
 bool SettingTakesEffect(const ConfigText& text, std::string_view saved, TextView key, TextView value)
 {
   const std::string asciiKey = ToUtf8(key);
@@ -210,14 +214,21 @@ bool SettingTakesEffect(const ConfigText& text, std::string_view saved, TextView
   return now.kind == ServerSetting::Kind::Set && now == ServerReadsSetting(text.Encode(line), asciiKey);
 }
 
-ConfigFilePlan PlanKeyLine(std::string_view content, TextView key, TextView value, AnsiCodePage ansi)
+} // namespace
+
+ConfigFilePlan PlanKeyLine(std::string_view content, ConfigText& text, TextView key, TextView value)
 {
   ConfigFilePlan plan;
   plan.before = ServerReadsSetting(content, ToUtf8(key));
-  ConfigText text(content, std::move(ansi));
   plan.rewrites = ReplaceKeyLine(text, key, value);
   plan.takesEffect = plan.rewrites && SettingTakesEffect(text, text.Save(), key, value);
   return plan;
+}
+
+ConfigFilePlan PlanKeyLine(std::string_view content, TextView key, TextView value, AnsiCodePage ansi)
+{
+  ConfigText text(content, std::move(ansi));
+  return PlanKeyLine(content, text, key, value);
 }
 
 } // namespace fbu

@@ -81,16 +81,16 @@ std::optional<std::string> ReplaceKeyLine(std::string_view content, TextView key
 // The same on a loaded text: true when a line was replaced.
 bool ReplaceKeyLine(ConfigText& text, TextView key, TextView value);
 
-// True when the server, reading saved (the content of text), uses exactly the setting
-// "key = value" as text encodes it.
-bool SettingTakesEffect(const ConfigText& text, std::string_view saved, TextView key, TextView value);
-
 // What an update makes of one file.
 struct ConfigFilePlan {
   ServerSetting before;     // the setting the server reads today
   bool rewrites = false;    // a line holds the key: the file is saved with "key = value"
   bool takesEffect = false; // and the server then reads that setting
 };
+// Plans the update of a file holding content, loaded as text, and carries it out on text
+// (which is then what the file is to be saved with).
+ConfigFilePlan PlanKeyLine(std::string_view content, ConfigText& text, TextView key, TextView value);
+// The same, changing nothing.
 ConfigFilePlan PlanKeyLine(std::string_view content, TextView key, TextView value, AnsiCodePage ansi);
 
 } // namespace fbu

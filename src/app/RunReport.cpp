@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/IBSystemActions.h"
+#include "app/SetDBCachePSize.h"
 #include "app/UpdateOutcome.h"
 
 namespace fbu {
@@ -28,11 +29,6 @@ Text StateName(std::uint32_t state)
 Text KeyLine(TextView value)
 {
   return Text(kCachePagesKey) + u" = " + Text(value);
-}
-
-std::int32_t PagesOf(TextView value)
-{
-  return ServerCachePages(ServerReadsSetting("k = " + ToUtf8(value), "k").value);
 }
 
 } // namespace
@@ -73,7 +69,7 @@ Text ServiceLine(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& s
 
 bool SettingHolds(const ConfigFilePlan& plan, TextView count)
 {
-  return plan.before.kind == ServerSetting::Kind::Set && ServerCachePages(plan.before.value) == PagesOf(count);
+  return plan.before.kind == ServerSetting::Kind::Set && ServerCachePages(plan.before.value) == ServerPagesFor(count);
 }
 
 Text CheckedFileLine(TextView path, const ConfigFilePlan& plan, TextView count)

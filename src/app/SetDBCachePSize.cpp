@@ -76,10 +76,14 @@ Text Megabytes(std::uint64_t bytes)
 
 } // namespace
 
+std::int32_t ServerPagesFor(TextView value)
+{
+  return ServerCachePages(ServerReadsSetting("k = " + ToUtf8(value), "k").value);
+}
+
 void CheckCacheFitsMemory(TextView value, std::uint64_t memoryBytes)
 {
-  const ServerSetting setting = ServerReadsSetting("k = " + ToUtf8(value), "k");
-  const auto pages = static_cast<std::uint64_t>(ServerCachePages(setting.value));
+  const auto pages = static_cast<std::uint64_t>(ServerPagesFor(value));
   const std::uint64_t largest = memoryBytes / kSmallestPageBytes;
   if (pages <= largest) return;
   const std::uint64_t needed = pages * kSmallestPageBytes;

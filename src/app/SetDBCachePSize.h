@@ -53,6 +53,9 @@ void CheckCachePagesValue(TextView value);
 // as given.
 void CheckPageCountArgument(TextView value);
 
+// The cache pages the server uses with value written as its setting.
+std::int32_t ServerPagesFor(TextView value);
+
 // The smallest page size the server creates databases with.
 inline constexpr std::uint64_t kSmallestPageBytes = 4096;
 

@@ -28,6 +28,8 @@ constexpr DWORD kRunTimeoutMs = 90000;
 
 // What a row may arrange around one run.
 struct Scene {
+  explicit Scene(DemoInstallation& installation) : demo(installation) {}
+
   DemoInstallation& demo;
   const wchar_t* program = L"FBU_PROGRAM"; // the variable naming the build to run
   int show = -1;                           // the show command the run is started with
@@ -370,14 +372,18 @@ TEST_P(UnattendedRun, EndsWithTheOutcomeItReports)
   }
   ASSERT_TRUE(run.WaitForExit(kRunTimeoutMs)) << "the unattended run did not end";
   EXPECT_EQ(run.ExitCode(), row.exitCode);
-  if (!row.reported) EXPECT_FALSE(run.EverShowedMessageBox());
+  if (!row.reported) {
+    EXPECT_FALSE(run.EverShowedMessageBox());
+  }
 
   scene.held.reset();
   demo.ExpectWritten(before, row.value, row.written);
   EXPECT_EQ(demo.StrayFiles(), std::vector<std::wstring>{});
   EXPECT_EQ(demo.ServiceState(), row.serviceAfter);
   EXPECT_EQ(demo.ServiceStarts().size(), starts + row.starts);
-  if (row.starts && row.written) EXPECT_EQ(demo.ServiceStarts().back(), row.value);
+  if (row.starts && row.written) {
+    EXPECT_EQ(demo.ServiceStarts().back(), row.value);
+  }
   if (row.verify) row.verify(scene);
   if (row.printed) {
     EXPECT_NE(ReadFileBytes(output).find(row.printed), std::string::npos) << ReadFileBytes(output);
