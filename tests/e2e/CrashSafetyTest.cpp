@@ -61,7 +61,8 @@ TEST(CrashSafety, KilledAtEachStepOfTheSaveLeavesTheWholeOldOrNewFile)
     const ScopedEnv pause(L"FBU_SEAM_SAVE_PAUSE", (std::wstring(step) + L":" + event).c_str());
     ProgramRun run(L"1024", L"FBU_SEAM_PROGRAM");
     const HANDLE waits[] = {reached.get(), run.Handle()};
-    ASSERT_EQ(WaitForMultipleObjects(2, waits, FALSE, 60000), WAIT_OBJECT_0) << "the save never reached the step";
+    ASSERT_EQ(WaitForMultipleObjects(2, waits, FALSE, ScaledMs(60000)), WAIT_OBJECT_0)
+        << "the save never reached the step";
     run.Kill();
 
     const std::string now = ReadFileBytes(config);

@@ -84,7 +84,7 @@ bool Exists(const std::wstring& path)
 
 bool WaitUntil(DWORD timeoutMs, const auto& condition)
 {
-  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  const ULONGLONG end = GetTickCount64() + ScaledMs(timeoutMs);
   for (;;) {
     if (condition()) return true;
     if (GetTickCount64() > end) return false;
@@ -287,11 +287,12 @@ std::wstring Dialog::Text(HWND window)
   // A program just started may take seconds to answer on a slow (emulated) machine.
   constexpr DWORD kAnswerMs = 30000;
   DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kAnswerMs, &length)) return L"<no answer>";
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, ScaledMs(kAnswerMs), &length))
+    return L"<no answer>";
   std::wstring text(length + 1, L'\0');
   DWORD_PTR copied = 0;
-  SendMessageTimeoutW(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL, kAnswerMs,
-                      &copied);
+  SendMessageTimeoutW(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL,
+                      ScaledMs(kAnswerMs), &copied);
   text.resize(copied);
   return text;
 }
@@ -314,7 +315,7 @@ bool Dialog::Click(DWORD timeoutMs) const
 {
   // The click handler runs the whole update before the message returns.
   DWORD_PTR result = 0;
-  return SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
+  return SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, ScaledMs(timeoutMs), &result) != 0;
 }
 
 bool Dialog::WaitUntilEnabled(DWORD timeoutMs) const
@@ -361,7 +362,7 @@ ProgramRun::~ProgramRun()
 {
   if (WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
     TerminateProcess(process_.get(), 99);
-    WaitForSingleObject(process_.get(), 10000);
+    WaitForSingleObject(process_.get(), ScaledMs(10000));
   }
 }
 
@@ -377,7 +378,7 @@ bool ProgramRun::WaitForExit(DWORD timeoutMs)
 void ProgramRun::Kill()
 {
   TerminateProcess(process_.get(), 99);
-  WaitForSingleObject(process_.get(), 10000);
+  WaitForSingleObject(process_.get(), ScaledMs(10000));
 }
 
 DWORD ProgramRun::ExitCode() const
@@ -427,7 +428,7 @@ Dialog ProgramRun::WaitForDialog(DWORD timeoutMs)
   if (!dialog.window) return dialog;
   // Visible is not yet answering: until the program first waits for input, a message sent
   // with SMTO_ABORTIFHUNG may find it "hung" on a slow machine (the emulated 32-bit lane).
-  WaitForInputIdle(process_.get(), timeoutMs);
+  WaitForInputIdle(process_.get(), ScaledMs(timeoutMs));
   dialog.button = FindWindowExW(dialog.window, nullptr, L"Button", nullptr);
   dialog.combo = FindWindowExW(dialog.window, nullptr, L"ComboBox", nullptr);
   dialog.label = FindWindowExW(dialog.window, nullptr, L"Static", nullptr);

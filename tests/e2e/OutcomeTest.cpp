@@ -191,7 +191,7 @@ bool WaitForServiceState(DWORD state)
   const UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
   const UniqueScHandle service(
       manager ? OpenServiceW(manager.get(), L"FirebirdServerDefaultInstance", SERVICE_QUERY_STATUS) : nullptr);
-  for (const ULONGLONG end = GetTickCount64() + kRunTimeoutMs; service && GetTickCount64() < end; Sleep(25)) {
+  for (const ULONGLONG end = GetTickCount64() + ScaledMs(kRunTimeoutMs); service && GetTickCount64() < end; Sleep(25)) {
     SERVICE_STATUS status{};
     if (QueryServiceStatus(service.get(), &status) && status.dwCurrentState == state) return true;
   }
@@ -216,8 +216,8 @@ void CloseWhileReportIsUp(ProgramRun& run)
   // Sent rather than posted, so that it returns once the form has handled the close
   // request, while the report still waits for its answer.
   DWORD_PTR result = 0;
-  ASSERT_TRUE(SendMessageTimeoutW(run.WaitForDialog(kRunTimeoutMs).window, WM_CLOSE, 0, 0, SMTO_NORMAL, kRunTimeoutMs,
-                                  &result));
+  ASSERT_TRUE(SendMessageTimeoutW(run.WaitForDialog(kRunTimeoutMs).window, WM_CLOSE, 0, 0, SMTO_NORMAL,
+                                  ScaledMs(kRunTimeoutMs), &result));
 }
 
 const Row kRows[] = {

@@ -128,7 +128,7 @@ std::vector<std::string> StandinService::Starts() const
 
 bool StandinService::WaitForStarts(std::size_t count, DWORD timeoutMs) const
 {
-  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  const ULONGLONG end = GetTickCount64() + ScaledMs(timeoutMs);
   while (Starts().size() < count) {
     if (GetTickCount64() > end) return false;
     Sleep(25);

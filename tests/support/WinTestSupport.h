@@ -79,6 +79,11 @@ private:
   bool hadOld_ = false;
 };
 
+// A deadline of a test's wait, stretched by the run's time scale: FBU_TIME_SCALE, set where
+// the machine runs slower than the one the deadlines were chosen on (the emulated 32-bit
+// lane measures it before each test); unset, below 1 or unreadable, it counts as 1.
+DWORD ScaledMs(DWORD ms);
+
 // Folder of the running test program ("...\build\win64\tests").
 std::wstring ProgramFolder();
 

@@ -44,9 +44,9 @@ ScopedService::~ScopedService()
     const ULONGLONG start = GetTickCount64();
     for (DWORD state; (state = State()) != SERVICE_STOPPED; Sleep(25)) {
       const ULONGLONG waited = GetTickCount64() - start;
-      if (waited > 90000 || (state != SERVICE_STOP_PENDING && waited > 10000)) break;
+      if (waited > ScaledMs(90000) || (state != SERVICE_STOP_PENDING && waited > ScaledMs(10000))) break;
     }
-    if (process && State() == SERVICE_STOPPED) WaitForSingleObject(process.get(), 30000);
+    if (process && State() == SERVICE_STOPPED) WaitForSingleObject(process.get(), ScaledMs(30000));
   }
   DeleteService(service.get());
 }
@@ -67,9 +67,21 @@ DWORD ScopedService::State()
   return status.dwCurrentState;
 }
 
+DWORD ScaledMs(DWORD ms)
+{
+  static const double scale = [] {
+    wchar_t text[32] = {};
+    const DWORD length = GetEnvironmentVariableW(L"FBU_TIME_SCALE", text, 32);
+    const double value = length > 0 && length < 32 ? _wtof(text) : 1.0;
+    return value > 1.0 ? value : 1.0;
+  }();
+  const double scaled = ms * scale;
+  return scaled >= INFINITE - 1.0 ? INFINITE - 1 : static_cast<DWORD>(scaled);
+}
+
 bool ScopedService::WaitForState(DWORD state, DWORD timeoutMs)
 {
-  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  const ULONGLONG end = GetTickCount64() + ScaledMs(timeoutMs);
   while (State() != state) {
     if (GetTickCount64() > end) return false;
     Sleep(25);
