@@ -290,8 +290,7 @@ void TDBConfigForm::FormShow(void* /*Sender*/)
 void TDBConfigForm::GetCachePagesValue(Text& Value) const
 {
   const Text* firstArgument = arguments_.empty() ? nullptr : &arguments_.front();
-  const int itemIndex = static_cast<int>(SendMessageW(ComboBox1, CB_GETCURSEL, 0, 0));
-  Value = ChooseCachePagesValue(firstArgument, itemIndex, WindowText(ComboBox1));
+  Value = ChooseCachePagesValue(firstArgument, WindowText(ComboBox1));
 }
 
 void TDBConfigForm::Button1Click(void* /*Sender*/)
@@ -300,7 +299,7 @@ void TDBConfigForm::Button1Click(void* /*Sender*/)
   GetCachePagesValue(Value);
   // Refused values, and a run with nothing to update, touch neither service nor file.
   CheckCachePagesValue(Value);
-  if (!arguments_.empty()) CheckPageCountArgument(Value);
+  CheckPageCountArgument(Value);
   CheckCacheFitsMemory(Value, PhysicalMemoryBytes());
   // Each file is read before anything changes: one the server would not take the value
   // from is left alone, and a run that would change nothing the server reads stops here.
