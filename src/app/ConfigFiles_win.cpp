@@ -76,6 +76,9 @@ struct Original {
   FILETIME created{};
   std::vector<unsigned char> security; // owner, group and access list; empty where the volume keeps none
   bool securityUnreadable = false;     // the volume keeps one, but the caller may not read it
+  // The audit list, read only where the caller holds the security privilege enabled;
+  // empty otherwise or when the file has none.
+  std::vector<unsigned char> audit;
 };
 
 // Which file a handle reaches: the same volume and file index is the same file, whatever
@@ -143,6 +146,21 @@ std::vector<unsigned char> SecurityOf(HANDLE file, const Text& shown)
   return descriptor;
 }
 
+// The audit list of a file opened with ACCESS_SYSTEM_SECURITY; empty when it has none.
+std::vector<unsigned char> AuditListOf(HANDLE file)
+{
+  DWORD needed = 0;
+  GetKernelObjectSecurity(file, SACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+  if (needed == 0) return {};
+  std::vector<unsigned char> descriptor(needed);
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL list = nullptr;
+  if (!GetKernelObjectSecurity(file, SACL_SECURITY_INFORMATION, descriptor.data(), needed, &needed) ||
+      !GetSecurityDescriptorSacl(descriptor.data(), &present, &list, &defaulted) || !present)
+    return {};
+  return descriptor;
+}
+
 // All bytes from the handle's position; false with the system's reason left for
 // GetLastError.
 bool ReadAll(HANDLE file, std::string& bytes)
@@ -168,8 +186,13 @@ bool ReadAll(HANDLE file, std::string& bytes)
 OpenedConfig OpenConfig(const Text& shown)
 {
   constexpr DWORD kShare = FILE_SHARE_READ;
-  UniqueFileHandle file(CreateFileW(WidePtr(shown), GENERIC_READ | READ_CONTROL, kShare, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  // With the security privilege enabled the audit list comes from the same open.
+  UniqueFileHandle file(CreateFileW(WidePtr(shown), GENERIC_READ | READ_CONTROL | ACCESS_SYSTEM_SECURITY, kShare,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const bool auditReadable = static_cast<bool>(file);
+  if (!file)
+    file.reset(CreateFileW(WidePtr(shown), GENERIC_READ | READ_CONTROL, kShare, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
   bool securityReadable = true;
   if (!file && GetLastError() == ERROR_ACCESS_DENIED) {
     // Readable without its access list: the check can still tell, and the save refuses.
@@ -192,6 +215,7 @@ OpenedConfig OpenConfig(const Text& shown)
   original.links = info.nNumberOfLinks;
   original.created = info.ftCreationTime;
   original.path = FinalPath(file.get());
+  if (auditReadable) original.audit = AuditListOf(file.get());
   if (securityReadable) {
     original.security = SecurityOf(file.get(), shown);
   } else {
@@ -308,10 +332,12 @@ private:
 
 // The temporary file open for writing and for taking the original's security; with the
 // right to change its owner where the folder's access list grants it.
-UniqueFileHandle OpenTemporary(const Text& path, const Text& shown)
+UniqueFileHandle OpenTemporary(const Text& path, const Text& shown, const Original& original)
 {
-  // Reading its attributes back tells whether an encrypted original's protection held.
-  constexpr DWORD kAccess = GENERIC_WRITE | FILE_READ_ATTRIBUTES | WRITE_DAC;
+  // Reading its attributes back tells whether an encrypted original's protection held;
+  // an audit list read takes the privilege that sets one too.
+  const DWORD kAccess =
+      GENERIC_WRITE | FILE_READ_ATTRIBUTES | WRITE_DAC | (original.audit.empty() ? 0 : ACCESS_SYSTEM_SECURITY);
   UniqueFileHandle file(
       CreateFileW(WidePtr(path), kAccess | WRITE_OWNER, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file && GetLastError() == ERROR_ACCESS_DENIED)
@@ -328,7 +354,8 @@ UniqueFileHandle OpenTemporary(const Text& path, const Text& shown)
 // takes the restore privilege, which a deployment tool's administrator does not hold
 // enabled; the caller then owns the new file, which gives it no right it lacked, since a
 // caller that may replace the file could put a file of its own in its place anyway. The
-// audit list takes the security privilege and stays the folder's default.
+// audit list takes the security privilege: carried over where the caller holds it
+// enabled, else it stays the folder's default.
 void Protect(HANDLE file, const Original& original, const Text& shown)
 {
   if (const std::uint32_t code = seams::AtSaveStep(SaveStep::Protect)) RaiseFileCreateError(shown, code);
@@ -346,11 +373,16 @@ void Protect(HANDLE file, const Original& original, const Text& shown)
     if (!GetFileInformationByHandle(file, &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_ENCRYPTED))
       RaiseFileCreateError(shown, ERROR_ENCRYPTION_FAILED);
   }
-  if (original.security.empty()) return;
-  auto* descriptor = const_cast<unsigned char*>(original.security.data());
-  constexpr SECURITY_INFORMATION kOwnerGroup = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION;
-  if (SetKernelObjectSecurity(file, kOwnerGroup | DACL_SECURITY_INFORMATION, descriptor)) return;
-  if (!SetKernelObjectSecurity(file, DACL_SECURITY_INFORMATION, descriptor))
+  if (!original.security.empty()) {
+    auto* descriptor = const_cast<unsigned char*>(original.security.data());
+    constexpr SECURITY_INFORMATION kOwnerGroup = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION;
+    if (!SetKernelObjectSecurity(file, kOwnerGroup | DACL_SECURITY_INFORMATION, descriptor) &&
+        !SetKernelObjectSecurity(file, DACL_SECURITY_INFORMATION, descriptor))
+      RaiseFileCreateError(shown, GetLastError());
+  }
+  // An audit list that could be read is carried over like the access list.
+  if (!original.audit.empty() &&
+      !SetKernelObjectSecurity(file, SACL_SECURITY_INFORMATION, const_cast<unsigned char*>(original.audit.data())))
     RaiseFileCreateError(shown, GetLastError());
 }
 
@@ -416,7 +448,7 @@ void SaveReplacing(const OpenedConfig& opened, const Text& shown, const ConfigTe
   const Original& original = opened.original;
   TemporaryFile temporary(original.path, shown);
   {
-    const UniqueFileHandle file = OpenTemporary(temporary.Path(), shown);
+    const UniqueFileHandle file = OpenTemporary(temporary.Path(), shown, original);
     Protect(file.get(), original, shown);
     WriteAndFlush(file.get(), shown, content.Save());
   }
