@@ -9,7 +9,6 @@
 #include "app/IBSystemActions.h"
 #include "app/TestSeams.h"
 #include "base/Exceptions.h"
-#include "base/Stream.h"
 #include "base/WinHandles.h"
 #include "tools/GeneralTools.h"
 
@@ -67,26 +66,42 @@ AnsiCodePage SystemAnsiCodePage()
   return page;
 }
 
-std::string ReadWholeFile(const Text& path)
-{
-  // Others may go on reading, but nobody may write while the file is loaded.
-  TFileStream stream(path, fmOpenRead | fmShareDenyWrite);
-  const std::int64_t size = stream.Size();
-  // A file the address space cannot hold is refused rather than read in part.
-  if (static_cast<std::uint64_t>(size) > std::string().max_size() / 2) RaiseFileOpenError(path, ERROR_FILE_TOO_LARGE);
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  stream.ReadBuffer(bytes.data(), size);
-  return bytes;
-}
-
 using seams::SaveStep;
 
 // What a save keeps of the file it replaces, read before anything is written.
 struct Original {
   Text path; // the file itself: a link's final target
   DWORD attributes = 0;
+  DWORD links = 1;
   FILETIME created{};
   std::vector<unsigned char> security; // owner, group and access list; empty where the volume keeps none
+  bool securityUnreadable = false;     // the volume keeps one, but the caller may not read it
+  // The audit list, read only where the caller holds the security privilege enabled;
+  // empty otherwise or when the file has none.
+  std::vector<unsigned char> audit;
+};
+
+// Which file a handle reaches: the same volume and file index is the same file, whatever
+// name or link led to it.
+struct FileIdentity {
+  DWORD volume = 0;
+  DWORD indexHigh = 0;
+  DWORD indexLow = 0;
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info)
+{
+  return {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+}
+
+// A configuration file as one open found it: its bytes, its identity and what a save
+// must keep of it, so that the content saved, the file checked and the file replaced are
+// the same one.
+struct OpenedConfig {
+  std::string bytes;
+  FileIdentity identity;
+  Original original;
 };
 
 // The plain form ("C:\...", "\\server\share\...") of a final path, which comes as "\\?\...".
@@ -131,22 +146,84 @@ std::vector<unsigned char> SecurityOf(HANDLE file, const Text& shown)
   return descriptor;
 }
 
-// Opens the file a save replaces (through a link, its final target) and reads what the
-// save must keep. A file with more than one name (hard links) is refused: the rename
-// would give the new content to this name only, and the others would keep the old.
-Original Inspect(const Text& shown)
+// The audit list of a file opened with ACCESS_SYSTEM_SECURITY; empty when it has none.
+std::vector<unsigned char> AuditListOf(HANDLE file)
 {
-  const UniqueFileHandle file(CreateFileW(WidePtr(shown), FILE_READ_ATTRIBUTES | READ_CONTROL,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) RaiseFileCreateError(shown, GetLastError());
+  DWORD needed = 0;
+  GetKernelObjectSecurity(file, SACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+  if (needed == 0) return {};
+  std::vector<unsigned char> descriptor(needed);
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL list = nullptr;
+  if (!GetKernelObjectSecurity(file, SACL_SECURITY_INFORMATION, descriptor.data(), needed, &needed) ||
+      !GetSecurityDescriptorSacl(descriptor.data(), &present, &list, &defaulted) || !present)
+    return {};
+  return descriptor;
+}
+
+// All bytes from the handle's position; false with the system's reason left for
+// GetLastError.
+bool ReadAll(HANDLE file, std::string& bytes)
+{
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - at, 1u << 30));
+    DWORD done = 0;
+    if (!ReadFile(file, bytes.data() + at, chunk, &done, nullptr)) return false;
+    if (done == 0) {
+      // The file shrank meanwhile, which its share mode should have kept from happening.
+      SetLastError(ERROR_HANDLE_EOF);
+      return false;
+    }
+    at += done;
+  }
+  return true;
+}
+
+// Opens the file once (through a link, its final target) and takes from that one open
+// its content, its identity, its final path and what a save must keep. Others may go on
+// reading, but nobody may write while it is open. Errors name the path as shown.
+OpenedConfig OpenConfig(const Text& shown)
+{
+  constexpr DWORD kShare = FILE_SHARE_READ;
+  // With the security privilege enabled the audit list comes from the same open.
+  UniqueFileHandle file(CreateFileW(WidePtr(shown), GENERIC_READ | READ_CONTROL | ACCESS_SYSTEM_SECURITY, kShare,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const bool auditReadable = static_cast<bool>(file);
+  if (!file)
+    file.reset(CreateFileW(WidePtr(shown), GENERIC_READ | READ_CONTROL, kShare, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+  bool securityReadable = true;
+  if (!file && GetLastError() == ERROR_ACCESS_DENIED) {
+    // Readable without its access list: the check can still tell, and the save refuses.
+    file.reset(
+        CreateFileW(WidePtr(shown), GENERIC_READ, kShare, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    securityReadable = false;
+  }
+  if (!file) RaiseFileOpenError(shown, GetLastError());
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(file.get(), &info)) RaiseFileCreateError(shown, GetLastError());
-  if (info.nNumberOfLinks > 1)
-    throw EFCreateError(Format(u"Cannot create file \"%s\". The file has %d names (hard links), and saving it would "
-                               u"give the new content to this name only, so it was left unchanged.",
-                               {shown, static_cast<std::int64_t>(info.nNumberOfLinks)}));
-  Original original{FinalPath(file.get()), info.dwFileAttributes, info.ftCreationTime, SecurityOf(file.get(), shown)};
+  if (!GetFileInformationByHandle(file.get(), &info)) RaiseFileOpenError(shown, GetLastError());
+  const std::uint64_t size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  // A file the address space cannot hold is refused rather than read in part.
+  if (size > std::string().max_size() / 2) RaiseFileOpenError(shown, ERROR_FILE_TOO_LARGE);
+  OpenedConfig opened;
+  opened.bytes.assign(static_cast<std::size_t>(size), '\0');
+  if (!ReadAll(file.get(), opened.bytes)) RaiseFileOpenError(shown, GetLastError());
+  opened.identity = IdentityOf(info);
+  Original& original = opened.original;
+  original.attributes = info.dwFileAttributes;
+  original.links = info.nNumberOfLinks;
+  original.created = info.ftCreationTime;
+  original.path = FinalPath(file.get());
+  if (auditReadable) original.audit = AuditListOf(file.get());
+  if (securityReadable) {
+    original.security = SecurityOf(file.get(), shown);
+  } else {
+    DWORD flags = 0;
+    original.securityUnreadable =
+        !GetVolumeInformationByHandleW(file.get(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) ||
+        (flags & FILE_PERSISTENT_ACLS);
+  }
   if (original.path.empty()) {
     // A plain file is where its name says; a link whose target cannot be named is not
     // replaced by a file of its own.
@@ -155,7 +232,76 @@ Original Inspect(const Text& shown)
       RaiseFileCreateError(shown, ERROR_CANT_RESOLVE_FILENAME);
     original.path = shown;
   }
-  return original;
+  return opened;
+}
+
+// The folder holding a path, without a trailing separator except at a drive's root.
+Text ParentFolder(const Text& path)
+{
+  const std::size_t slash = path.find_last_of(u"\\/");
+  if (slash == Text::npos) return u".";
+  if (slash == 0 || (slash == 2 && path[1] == u':')) return path.substr(0, slash + 1);
+  return path.substr(0, slash);
+}
+
+[[noreturn]] void RefuseSave(const Text& shown, TextView why)
+{
+  throw EFCreateError(u"Cannot create file \"" + shown + u"\". " + Text(why) + u", so it was left unchanged.");
+}
+
+// Raises EFCreateError when a save of the opened file cannot succeed, before any
+// temporary file exists: a file with more than one name (hard links: the rename would
+// give the new content to this name only, and the others would keep the old), the
+// read-only attribute (a rename would replace such a file, and some hosts let a
+// privileged user open one for writing), a file or folder the caller may not write, an
+// access list the caller may not read, and an encrypted file whose folder would not
+// encrypt the new one. The update's plan and the check make the same tests.
+void CheckSavable(const OpenedConfig& opened, const Text& shown)
+{
+  const Original& original = opened.original;
+  if (original.links > 1)
+    throw EFCreateError(Format(u"Cannot create file \"%s\". The file has %d names (hard links), and saving it would "
+                               u"give the new content to this name only, so it was left unchanged.",
+                               {shown, static_cast<std::int64_t>(original.links)}));
+  if (original.attributes & FILE_ATTRIBUTE_READONLY) RefuseSave(shown, u"The file has the read-only attribute");
+  if (original.securityUnreadable) RefuseSave(shown, u"Its access list may not be read, to be carried over");
+  {
+    // Whoever may not write the file itself (access rights, another process holding it)
+    // is refused here. (A brief holder without delete sharing, a scanner, is waited for
+    // at the replace instead.)
+    const UniqueFileHandle check(CreateFileW(WidePtr(original.path), GENERIC_WRITE,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!check) RaiseFileCreateError(shown, GetLastError());
+  }
+  const Text folder = ParentFolder(original.path);
+  {
+    const UniqueFileHandle check(CreateFileW(WidePtr(folder), FILE_ADD_FILE,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!check)
+      RefuseSave(shown, u"Its folder " + folder + u" may not be written (" + SysErrorMessage(GetLastError()) + u")");
+  }
+  if (original.attributes & FILE_ATTRIBUTE_ENCRYPTED) {
+    // Encryption cannot be set on an open file: only a folder that encrypts new files
+    // gives the saved file the original's encryption.
+    const DWORD folderAttributes = GetFileAttributesW(WidePtr(folder));
+    if (folderAttributes == INVALID_FILE_ATTRIBUTES || !(folderAttributes & FILE_ATTRIBUTE_ENCRYPTED))
+      RefuseSave(shown, u"The file is encrypted and its folder does not encrypt new files");
+  }
+}
+
+// Raises EFCreateError unless the path shown still leads to the file that was read: a
+// file replaced, moved or retargeted (a link pointed elsewhere) meanwhile is another
+// program's doing, and is not overwritten.
+void CheckStillTheSame(const OpenedConfig& opened, const Text& shown)
+{
+  const UniqueFileHandle file(CreateFileW(WidePtr(shown), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (file && GetFileInformationByHandle(file.get(), &info) && IdentityOf(info) == opened.identity) return;
+  RefuseSave(shown, u"Another program replaced or moved the file while it was being saved");
 }
 
 // The temporary file of one save, in the folder of the file it replaces so that the last
@@ -186,13 +332,16 @@ private:
 
 // The temporary file open for writing and for taking the original's security; with the
 // right to change its owner where the folder's access list grants it.
-UniqueFileHandle OpenTemporary(const Text& path, const Text& shown)
+UniqueFileHandle OpenTemporary(const Text& path, const Text& shown, const Original& original)
 {
-  UniqueFileHandle file(CreateFileW(WidePtr(path), GENERIC_WRITE | WRITE_DAC | WRITE_OWNER, 0, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  // Reading its attributes back tells whether an encrypted original's protection held;
+  // an audit list read takes the privilege that sets one too.
+  const DWORD kAccess =
+      GENERIC_WRITE | FILE_READ_ATTRIBUTES | WRITE_DAC | (original.audit.empty() ? 0 : ACCESS_SYSTEM_SECURITY);
+  UniqueFileHandle file(
+      CreateFileW(WidePtr(path), kAccess | WRITE_OWNER, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file && GetLastError() == ERROR_ACCESS_DENIED)
-    file.reset(CreateFileW(WidePtr(path), GENERIC_WRITE | WRITE_DAC, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                           nullptr));
+    file.reset(CreateFileW(WidePtr(path), kAccess, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) RaiseFileCreateError(shown, GetLastError());
   return file;
 }
@@ -205,7 +354,8 @@ UniqueFileHandle OpenTemporary(const Text& path, const Text& shown)
 // takes the restore privilege, which a deployment tool's administrator does not hold
 // enabled; the caller then owns the new file, which gives it no right it lacked, since a
 // caller that may replace the file could put a file of its own in its place anyway. The
-// audit list takes the security privilege and stays the folder's default.
+// audit list takes the security privilege: carried over where the caller holds it
+// enabled, else it stays the folder's default.
 void Protect(HANDLE file, const Original& original, const Text& shown)
 {
   if (const std::uint32_t code = seams::AtSaveStep(SaveStep::Protect)) RaiseFileCreateError(shown, code);
@@ -223,11 +373,16 @@ void Protect(HANDLE file, const Original& original, const Text& shown)
     if (!GetFileInformationByHandle(file, &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_ENCRYPTED))
       RaiseFileCreateError(shown, ERROR_ENCRYPTION_FAILED);
   }
-  if (original.security.empty()) return;
-  auto* descriptor = const_cast<unsigned char*>(original.security.data());
-  constexpr SECURITY_INFORMATION kOwnerGroup = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION;
-  if (SetKernelObjectSecurity(file, kOwnerGroup | DACL_SECURITY_INFORMATION, descriptor)) return;
-  if (!SetKernelObjectSecurity(file, DACL_SECURITY_INFORMATION, descriptor))
+  if (!original.security.empty()) {
+    auto* descriptor = const_cast<unsigned char*>(original.security.data());
+    constexpr SECURITY_INFORMATION kOwnerGroup = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION;
+    if (!SetKernelObjectSecurity(file, kOwnerGroup | DACL_SECURITY_INFORMATION, descriptor) &&
+        !SetKernelObjectSecurity(file, DACL_SECURITY_INFORMATION, descriptor))
+      RaiseFileCreateError(shown, GetLastError());
+  }
+  // An audit list that could be read is carried over like the access list.
+  if (!original.audit.empty() &&
+      !SetKernelObjectSecurity(file, SACL_SECURITY_INFORMATION, const_cast<unsigned char*>(original.audit.data())))
     RaiseFileCreateError(shown, GetLastError());
 }
 
@@ -287,26 +442,18 @@ void Replace(const Text& temporary, const Text& target, const Text& shown)
 // On any failure the original stays as it was and the temporary file is removed; a crash
 // leaves at worst a stray temporary file beside a whole original. Errors name the file as
 // shown (the path found), never the temporary file.
-void SaveReplacing(const Text& shown, const ConfigText& content)
+void SaveReplacing(const OpenedConfig& opened, const Text& shown, const ConfigText& content)
 {
-  const Original original = Inspect(shown);
-  // Whoever may not write the file itself (read-only attribute, access rights, another
-  // process holding it) is refused here, before a temporary file exists. The attribute
-  // is tested by itself too: a rename would replace a read-only file, and some hosts
-  // let a privileged user open one for writing.
-  if (original.attributes & FILE_ATTRIBUTE_READONLY) RaiseFileCreateError(shown, ERROR_ACCESS_DENIED);
-  {
-    const UniqueFileHandle check(CreateFileW(WidePtr(original.path), GENERIC_WRITE,
-                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!check) RaiseFileCreateError(shown, GetLastError());
-  }
+  CheckSavable(opened, shown);
+  const Original& original = opened.original;
   TemporaryFile temporary(original.path, shown);
   {
-    const UniqueFileHandle file = OpenTemporary(temporary.Path(), shown);
+    const UniqueFileHandle file = OpenTemporary(temporary.Path(), shown, original);
     Protect(file.get(), original, shown);
     WriteAndFlush(file.get(), shown, content.Save());
   }
+  seams::AtIdentityCheck(WidePtr(original.path));
+  CheckStillTheSame(opened, shown);
   Replace(temporary.Path(), original.path, shown);
   temporary.Consumed();
   seams::AtSaveStep(SaveStep::Replaced);
@@ -339,25 +486,52 @@ bool FindFirebirdConfigFiles(TStringList* list)
 
 bool ConfigFileExists(const Text& path)
 {
-  const DWORD attributes = GetFileAttributesW(WidePtr(path));
+  DWORD attributes = GetFileAttributesW(WidePtr(path));
+  DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_SUCCESS;
+  if (const std::uint32_t fault = seams::PathQueryFault()) {
+    attributes = INVALID_FILE_ATTRIBUTES;
+    error = fault;
+  }
   if (attributes == INVALID_FILE_ATTRIBUTES) {
-    if (GetLastError() != ERROR_SHARING_VIOLATION) return false;
+    if (IsNotFoundError(error)) return false;
+    if (error != ERROR_SHARING_VIOLATION) RaiseFileOpenError(FullPath(path), error);
     WIN32_FIND_DATAW entry{};
     const UniqueFindHandle search(FindFirstFileW(WidePtr(path), &entry));
-    return search && !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (!search) {
+      const DWORD findError = GetLastError();
+      if (IsNotFoundError(findError)) return false;
+      RaiseFileOpenError(FullPath(path), findError);
+    }
+    return !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
   }
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return false;
   if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
     const UniqueFileHandle target(CreateFileW(WidePtr(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                               FILE_ATTRIBUTE_NORMAL, nullptr));
-    return target || GetLastError() == ERROR_SHARING_VIOLATION;
+    if (target) return true;
+    // A link whose target is gone leads nowhere; one whose target refuses is an error.
+    const DWORD error = GetLastError();
+    if (error == ERROR_SHARING_VIOLATION) return true;
+    if (IsNotFoundError(error)) return false;
+    RaiseFileOpenError(FullPath(path), error);
   }
   return true;
 }
 
 ConfigFilePlan PlanConfigFile(const Text& fileName, const Text& key, const Text& value)
 {
-  return PlanKeyLine(ReadWholeFile(FullPath(fileName)), key, value, SystemAnsiCodePage());
+  const Text path = FullPath(fileName);
+  const OpenedConfig opened = OpenConfig(path);
+  ConfigFilePlan plan = PlanKeyLine(opened.bytes, key, value, SystemAnsiCodePage());
+  if (plan.rewrites) {
+    // The update would save this file: whatever its save would refuse is told now.
+    try {
+      CheckSavable(opened, path);
+    } catch (const EFCreateError& refused) {
+      plan.refusal = refused.Message();
+    }
+  }
+  return plan;
 }
 
 std::optional<ConfigFilePlan> UpdateConfigFile(const Text& fileName, const Text& key, const Text& value)
@@ -365,10 +539,10 @@ std::optional<ConfigFilePlan> UpdateConfigFile(const Text& fileName, const Text&
   if (!ConfigFileExists(fileName)) return std::nullopt;
   // The error texts show the full path, and the temporary file goes beside it.
   const Text path = FullPath(fileName);
-  const std::string bytes = ReadWholeFile(path);
-  ConfigText content(bytes, SystemAnsiCodePage());
-  const ConfigFilePlan done = PlanKeyLine(bytes, content, key, value);
-  if (done.rewrites) SaveReplacing(path, content);
+  const OpenedConfig opened = OpenConfig(path);
+  ConfigText content(opened.bytes, SystemAnsiCodePage());
+  const ConfigFilePlan done = PlanKeyLine(opened.bytes, content, key, value);
+  if (done.rewrites) SaveReplacing(opened, path, content);
   return done;
 }
 

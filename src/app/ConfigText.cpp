@@ -48,6 +48,12 @@ bool IsActiveKeyLine(TextView line, TextView key)
   return UpperAsciiOnly(name) == UpperAsciiOnly(key);
 }
 
+bool IsCommentLine(TextView line)
+{
+  line = WithoutLeadingBlanks(line);
+  return !line.empty() && line[0] == u'#';
+}
+
 bool IsDisabledKeyLine(TextView line, TextView key)
 {
   line = WithoutLeadingBlanks(line);
@@ -154,9 +160,14 @@ std::size_t ConfigText::FindKeyLine(TextView key) const
     // Settings are judged on the whole line, as the server reads on past a NUL; a mention
     // is searched for in the text before it.
     const Text line = Decode(lines_[i]);
-    if (IsActiveKeyLine(line, key) && (i > 0 || !MarkSticksToFirstLine())) return i;
+    const bool active = IsActiveKeyLine(line, key);
+    const bool hiddenByMark = i == 0 && MarkSticksToFirstLine();
+    if (active && !hiddenByMark) return i;
     if (firstDisabled == npos && IsDisabledKeyLine(line, key)) firstDisabled = i;
-    if (firstMention == npos && TextView(line).substr(0, line.find(u'\0')).find(key) != TextView::npos)
+    // Only a comment line, or this key's own setting that the mark hides, may stand in:
+    // any other line is another setting (or text the server reads), and stays.
+    const bool mayStandIn = IsCommentLine(line) || (active && hiddenByMark);
+    if (firstMention == npos && mayStandIn && TextView(line).substr(0, line.find(u'\0')).find(key) != TextView::npos)
       firstMention = i;
   }
   return firstDisabled != npos ? firstDisabled : firstMention;
@@ -221,7 +232,10 @@ ConfigFilePlan PlanKeyLine(std::string_view content, ConfigText& text, TextView 
   ConfigFilePlan plan;
   plan.before = ServerReadsSetting(content, ToUtf8(key));
   plan.rewrites = ReplaceKeyLine(text, key, value);
-  plan.takesEffect = plan.rewrites && SettingTakesEffect(text, text.Save(), key, value);
+  if (!plan.rewrites) return plan;
+  const std::string saved = text.Save();
+  plan.takesEffect = SettingTakesEffect(text, saved, key, value);
+  plan.changes = saved != content;
   return plan;
 }
 

@@ -33,6 +33,9 @@ struct AnsiCodePage {
 // double quotes), the text before the first '=', without blanks (space, tab, CR) around it
 // and up to a NUL, is the key in any case of its ASCII letters.
 bool IsActiveKeyLine(TextView line, TextView key);
+// True when the first character that is not a blank is '#': the server reads no setting
+// from the line.
+bool IsCommentLine(TextView line);
 // True for the disabled entry a shipped file offers: after leading blanks, '#' directly
 // followed by what IsActiveKeyLine accepts.
 bool IsDisabledKeyLine(TextView line, TextView key);
@@ -49,9 +52,11 @@ public:
   Text LineText(std::size_t index) const;
   // The line an update rewrites: the first active setting of key (IsActiveKeyLine) that
   // the server reads; when there is none, the first disabled entry (IsDisabledKeyLine);
-  // when there is none either, the first line holding key anywhere (case-sensitive); else
-  // npos. The first line of a UTF-8 file with a mark is never read by the server, as the
-  // mark sticks to it, so it is no active setting.
+  // when there is none either, the first comment line (IsCommentLine) holding key
+  // anywhere (case-sensitive); else npos. A line the server reads as a setting of another
+  // key is never taken, even when it names key. The first line of a UTF-8 file with a
+  // mark is never read by the server, as the mark sticks to it, so it is no active
+  // setting; when it sets key it may still stand in as a comment line would.
   std::size_t FindKeyLine(TextView key) const;
   // Replaces the whole line by text, encoded in the file's encoding. Text that replaces
   // the first line of a UTF-8 file with a mark goes on a line of its own after the mark,
@@ -86,6 +91,8 @@ struct ConfigFilePlan {
   ServerSetting before;     // the setting the server reads today
   bool rewrites = false;    // a line holds the key: the file is saved with "key = value"
   bool takesEffect = false; // and the server then reads that setting
+  bool changes = false;     // and the saved bytes differ from the file's
+  Text refusal;             // why saving it would be refused (the save's report); empty when it would not
 };
 // Plans the update of a file holding content, loaded as text, and carries it out on text
 // (which is then what the file is to be saved with).

@@ -36,11 +36,15 @@ ServiceSwitchOutcome SwitchFirebirdService(bool Start, const std::function<void(
 std::vector<Text> FirebirdFolders();
 
 // Fills list with one candidate "<folder>\<entry>\firebird.conf" per entry of each
-// Firebird folder, each path once. False when none of the folders exists.
+// Firebird folder, each path once. False when none of the folders exists. A folder that
+// is there but cannot be listed raises (ListFolderEntries).
 bool FindFirebirdConfigFiles(TStringList* list);
 
 // A plain file, one held open or locked by another process, or a link whose target
-// opens (or is only shared away). Folders do not count.
+// opens (or is only shared away). Folders do not count. Only the errors that say the
+// path is not there (IsNotFoundError) mean no file: any other failure to look at it
+// raises EFOpenError naming it, so that a file the caller may not see is never taken
+// for a missing one.
 bool ConfigFileExists(const Text& path);
 
 // Replaces the key line (ConfigText::FindKeyLine) by "key = value" and saves the file.

@@ -22,6 +22,7 @@ Text StateName(std::uint32_t state)
   case st::kContinuePending: return u"resuming";
   case st::kPausePending: return u"pausing";
   case st::kPaused: return u"paused";
+  case 0: return u"in a state that could not be read";
   default: return u"in state " + IntToText(state);
   }
 }
@@ -56,13 +57,25 @@ Text UpdatedFileLine(TextView path, const ConfigFilePlan& done, TextView value)
   return line;
 }
 
+Text VanishedFileLine(TextView path)
+{
+  return Text(path) + u": left alone, it no longer exists";
+}
+
 Text ServiceLine(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start)
 {
   const Text head = Text(u"Service ") + kFirebirdServiceName + u": ";
   if (!start.installed) return head + u"not installed";
-  if (start.stateFound == 0) return head + u"could not be controlled (" + SysErrorMessage(start.error) + u")";
+  if (start.stateFound == 0) {
+    const Text line = head + u"could not be controlled";
+    return start.error ? line + u" (" + SysErrorMessage(start.error) + u")" : line;
+  }
   Text line = head + u"found " + StateName(stop.stateFound);
-  if (stop.result) line += u", stopped";
+  // An accepted stop control is not yet a stopped service.
+  if (stop.result)
+    line += stop.stateLeft == st::kStopped
+                ? Text(u", stopped")
+                : u", asked to stop (" + StateName(stop.stateLeft) + (stop.waitEnded ? u" when the wait ended)" : u")");
   if (start.startSent) line += start.result ? u", started" : u", start refused";
   return line + u", left " + StateName(start.stateLeft);
 }
@@ -75,29 +88,60 @@ bool SettingHolds(const ConfigFilePlan& plan, TextView count)
 Text CheckedFileLine(TextView path, const ConfigFilePlan& plan, TextView count)
 {
   const Text line = Text(path) + u": " + SettingDescription(plan.before);
-  if (!plan.takesEffect) return line + u", left alone, " + NotAppliedReason(plan);
+  if (!plan.refusal.empty()) return line + u", cannot be saved: " + plan.refusal;
+  if (!plan.rewrites) return line + u", left alone, " + NotAppliedReason(plan);
+  if (!plan.takesEffect)
+    return line + (plan.changes ? u", would become " + KeyLine(count) : Text(u", would stay as it is")) + u" (" +
+           NotAppliedReason(plan) + u")";
   return line + (SettingHolds(plan, count) ? u", in place" : u", would become " + KeyLine(count));
 }
+
+namespace {
+
+// Files an update would change: those the server would read count with a setting it does
+// not read today, and those it rewrites without reading them (UTF-16) whose bytes change.
+bool WouldChange(const ConfigFilePlan& plan, TextView count)
+{
+  return plan.takesEffect ? !SettingHolds(plan, count) : plan.rewrites && plan.changes;
+}
+
+bool Refused(const ConfigFilePlan& plan)
+{
+  return !plan.refusal.empty();
+}
+
+} // namespace
 
 int CheckExitCode(const std::vector<ConfigFilePlan>& plans, TextView count)
 {
   const auto applies = [](const ConfigFilePlan& plan) { return plan.takesEffect; };
   if (std::none_of(plans.begin(), plans.end(), applies)) return kNothingFound;
-  const bool inPlace = std::all_of(plans.begin(), plans.end(), [&](const ConfigFilePlan& plan) {
-    return !plan.takesEffect || SettingHolds(plan, count);
-  });
+  if (std::any_of(plans.begin(), plans.end(), Refused)) return kUpdateFailed;
+  const bool inPlace =
+      std::none_of(plans.begin(), plans.end(), [&](const ConfigFilePlan& plan) { return WouldChange(plan, count); });
   return inPlace ? kUpdateDone : kCheckWouldChange;
 }
 
 Text CheckSummary(const std::vector<ConfigFilePlan>& plans, TextView count)
 {
-  const auto changing = std::count_if(plans.begin(), plans.end(), [&](const ConfigFilePlan& plan) {
-    return plan.takesEffect && !SettingHolds(plan, count);
-  });
+  const auto refused = std::count_if(plans.begin(), plans.end(), Refused);
+  if (refused != 0)
+    return u"An update would fail: " + IntToText(refused) + (refused == 1 ? u" file" : u" files") +
+           u" cannot be saved (see above); it would change nothing.";
+  const auto changing =
+      std::count_if(plans.begin(), plans.end(), [&](const ConfigFilePlan& plan) { return WouldChange(plan, count); });
   if (changing == 0)
     return u"In place: the server reads " + KeyLine(count) + u" from every file it would take it from.";
   return u"An update would change " + IntToText(changing) + (changing == 1 ? u" file" : u" files") + u" to " +
          KeyLine(count) + u" and restart the service.";
+}
+
+Text RefusedFilesMessage(const std::vector<Text>& files, const std::vector<ConfigFilePlan>& plans)
+{
+  Text text = u"Some files cannot be saved, so nothing was changed and the service was not touched:";
+  for (std::size_t i = 0; i < files.size() && i < plans.size(); ++i)
+    if (Refused(plans[i])) text += u"\n  " + plans[i].refusal;
+  return text;
 }
 
 } // namespace fbu

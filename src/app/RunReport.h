@@ -32,6 +32,9 @@ Text SettingDescription(const ServerSetting& setting);
 // the server does not read the new line; "<path>: left alone, <why>" otherwise.
 Text UpdatedFileLine(TextView path, const ConfigFilePlan& done, TextView value);
 
+// "<path>: left alone, it no longer exists" for a file gone between reading and saving.
+Text VanishedFileLine(TextView path);
+
 // "Service FirebirdServerDefaultInstance: found running, stopped, started, left running",
 // or that it is not installed or could not be controlled.
 Text ServiceLine(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start);
@@ -39,21 +42,32 @@ Text ServiceLine(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& s
 // True when the server already uses count's pages from this file's setting.
 bool SettingHolds(const ConfigFilePlan& plan, TextView count);
 
-// "<path>: <what the server reads>, in place" / ", would become ..." / ", left alone, <why>".
+// A file's verdict from its plan, the same for the check and for an update that stops
+// before touching anything: "<path>: <what the server reads>, in place" / ", would
+// become ..." (a file the server cannot read says so after it) / ", left alone, <why>" /
+// ", cannot be saved: <the save's report>".
 Text CheckedFileLine(TextView path, const ConfigFilePlan& plan, TextView count);
 
-// The check's outcome over the files found: 2 when an update would apply to none, 0 when
-// the server already uses count from every file an update would apply to, else 4.
+// The check's outcome over the files found, as the update would end: 2 when an update
+// would apply to none, 1 when a file it would save cannot be saved, 0 when the server
+// already uses count from every file an update would apply to and no other file would
+// change, else 4.
 int CheckExitCode(const std::vector<ConfigFilePlan>& plans, TextView count);
 
-// The check's closing line for exit codes 0 and 4.
+// The check's closing line for exit codes 0, 1 and 4.
 Text CheckSummary(const std::vector<ConfigFilePlan>& plans, TextView count);
+
+// The update's report when files it would save cannot be saved: each file's refusal.
+Text RefusedFilesMessage(const std::vector<Text>& files, const std::vector<ConfigFilePlan>& plans);
 
 #ifdef _WIN32
 
 // Where the tool that started the program reads its output: the standard output (else
-// error) it passed, a pipe or a file, written in UTF-8; else, when it runs in a console,
-// that console, attached to. Nothing at all for a start from Explorer.
+// error) it passed, a pipe or a file, written in the code page the caller decodes it with
+// (its console's output code page, else the OEM one; UTF-8 where that page is 65001;
+// characters the page lacks become '?'); else, when it runs in a console, that console,
+// attached to. Nothing at all for a start from Explorer. The first line written names the
+// program and its version.
 class CallerOutput {
 public:
   CallerOutput();
@@ -64,6 +78,8 @@ public:
 private:
   HANDLE handle_ = nullptr;
   bool console_ = false;
+  bool versionWritten_ = false;
+  UINT codePage_ = CP_UTF8;
   UniqueFileHandle consoleOutput_; // the console's output, opened after attaching
 };
 

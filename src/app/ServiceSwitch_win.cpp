@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <new>
+
 #include "app/IBSystemActions.h"
 #include "app/ServiceSwitch.h"
 #include "base/WinHandles.h"
@@ -68,8 +70,15 @@ ServiceSwitchOutcome SwitchFirebirdService(bool Start, const std::function<void(
     ScmServicePort port;
     SteadyWaitClock clock;
     return RunServiceSwitch(Start, port, pump, clock);
+  } catch (const std::bad_alloc&) {
+    ServiceSwitchOutcome failed;
+    failed.error = ERROR_NOT_ENOUGH_MEMORY;
+    return failed;
   } catch (...) {
-    return {};
+    // Whatever it was, the report must not read as a success.
+    ServiceSwitchOutcome failed;
+    failed.error = ERROR_INTERNAL_ERROR;
+    return failed;
   }
 }
 

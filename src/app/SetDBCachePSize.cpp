@@ -6,17 +6,12 @@
 
 #include "app/ServerReading.h"
 #include "base/Exceptions.h"
-#include "base/IntSyntax.h"
 
 namespace fbu {
 
-Text ChooseCachePagesValue(const Text* firstArgument, int itemIndex, TextView comboText)
+Text ChooseCachePagesValue(const Text* firstArgument, TextView comboText)
 {
-  if (firstArgument) return *firstArgument;
-  if (itemIndex != -1 && !comboText.empty()) return Text(comboText);
-  std::int32_t parsed = 0;
-  if (TryParseInt32(comboText, parsed)) return Text(comboText);
-  return kDefaultCachePages;
+  return firstArgument ? *firstArgument : Text(comboText);
 }
 
 std::vector<Text> SplitCommandLine(TextView commandLine)
@@ -109,7 +104,9 @@ void CheckPageCountArgument(TextView value)
   }
   if (count >= 1 && count <= kMaxCount) return;
   throw Exception(u"The cache pages value \"" + ShownValue(value) +
-                  u"\" is not a page count (a whole number from 1 to 2147483647); nothing was changed.");
+                  u"\" is not a page count: give a whole number from 1 to 2147483647 in decimal digits only "
+                  u"(blanks before and after it are allowed; no sign, no hexadecimal, no suffix). Nothing was "
+                  u"changed.");
 }
 
 void CheckCachePagesValue(TextView value)

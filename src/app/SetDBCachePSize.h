@@ -23,15 +23,13 @@
 namespace fbu {
 
 inline constexpr char16_t kFormCaption[] = u"Firebird config utility";
-inline constexpr char16_t kDefaultCachePages[] = u"256";
 inline constexpr const char16_t* kOfferedCachePages[] = {u"75", u"256", u"512", u"1024", u"2048"};
 
-// The page count an update writes, chosen from the first command-line argument (null
-// when there is none), the combo box's selected item index (-1 for none) and its text:
-// the argument unchanged; else the text when an item is selected and the text is not
-// empty; else the text unchanged when it parses as a 32-bit integer (no trimming); else
-// "256". The text is never converted to a number and back.
-Text ChooseCachePagesValue(const Text* firstArgument, int itemIndex, TextView comboText);
+// The page count an update is asked for: the first command-line argument (null when
+// there is none) unchanged, else the combo box's text, selected or typed. Both then pass
+// the same checks (CheckPageCountArgument, CheckCacheFitsMemory); nothing stands in for a
+// refused text. The text is never converted to a number and back.
+Text ChooseCachePagesValue(const Text* firstArgument, TextView comboText);
 
 // The words of a command line, the program's name first: words are separated by blanks
 // and control characters (anything up to U+0020); a double-quoted stretch may hold them
@@ -48,9 +46,9 @@ bool HasRegistrationSwitch(const std::vector<Text>& arguments);
 // the key line and inject other settings into every configuration file.
 void CheckCachePagesValue(TextView value);
 
-// Raises Exception unless an unattended run's value is a page count: decimal digits,
+// Raises Exception, naming the rule, unless the value is a page count: decimal digits,
 // blanks around them allowed, from 1 to 2147483647. The value is still written exactly
-// as given.
+// as given. The same rule holds for the command line and the dialog.
 void CheckPageCountArgument(TextView value);
 
 // The cache pages the server uses with value written as its setting.

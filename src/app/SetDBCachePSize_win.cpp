@@ -290,8 +290,7 @@ void TDBConfigForm::FormShow(void* /*Sender*/)
 void TDBConfigForm::GetCachePagesValue(Text& Value) const
 {
   const Text* firstArgument = arguments_.empty() ? nullptr : &arguments_.front();
-  const int itemIndex = static_cast<int>(SendMessageW(ComboBox1, CB_GETCURSEL, 0, 0));
-  Value = ChooseCachePagesValue(firstArgument, itemIndex, WindowText(ComboBox1));
+  Value = ChooseCachePagesValue(firstArgument, WindowText(ComboBox1));
 }
 
 void TDBConfigForm::Button1Click(void* /*Sender*/)
@@ -300,13 +299,20 @@ void TDBConfigForm::Button1Click(void* /*Sender*/)
   GetCachePagesValue(Value);
   // Refused values, and a run with nothing to update, touch neither service nor file.
   CheckCachePagesValue(Value);
-  if (!arguments_.empty()) CheckPageCountArgument(Value);
+  CheckPageCountArgument(Value);
   CheckCacheFitsMemory(Value, PhysicalMemoryBytes());
   // Each file is read before anything changes: one the server would not take the value
   // from is left alone, and a run that would change nothing the server reads stops here.
   const PlannedFiles planned = PlanConfigFiles(Value);
   if (std::none_of(planned.plans.begin(), planned.plans.end(), TakesEffect))
     throw EUpdateIncomplete(NothingAppliesMessage(FirebirdFolders(), planned.found, planned.plans), kNothingFound);
+  // A save certain to be refused fails the run now, as the check tells, file by file.
+  if (std::any_of(planned.plans.begin(), planned.plans.end(),
+                  [](const ConfigFilePlan& p) { return !p.refusal.empty(); })) {
+    for (std::size_t i = 0; i < planned.found.size(); ++i)
+      runLines_.push_back(CheckedFileLine(planned.found[i], planned.plans[i], Value));
+    throw EUpdateIncomplete(RefusedFilesMessage(planned.found, planned.plans), kUpdateFailed);
+  }
   std::vector<Text> files;
   for (std::size_t i = 0; i < planned.found.size(); ++i) {
     if (planned.plans[i].rewrites) {
@@ -319,11 +325,21 @@ void TDBConfigForm::Button1Click(void* /*Sender*/)
   const auto pump = [this] { PumpMessages(); };
   const ServiceSwitchOutcome stop = SwitchFirebirdService(false, pump);
   std::vector<ConfigFilePlan> done;
+  std::vector<Text> saved;
+  std::size_t reached = 0; // files taken so far, the failing one included
   std::optional<Text> error;
   try {
     for (const Text& file : files) {
-      done.push_back(UpdateConfigFile(file, kCachePagesKey, Value).value_or(ConfigFilePlan{}));
-      runLines_.push_back(UpdatedFileLine(file, done.back(), Value));
+      ++reached;
+      const std::optional<ConfigFilePlan> plan = UpdateConfigFile(file, kCachePagesKey, Value);
+      // A file gone since it was read is no file saved.
+      if (!plan) {
+        runLines_.push_back(VanishedFileLine(file));
+        continue;
+      }
+      done.push_back(*plan);
+      if (plan->rewrites) saved.push_back(file);
+      runLines_.push_back(UpdatedFileLine(file, *plan, Value));
     }
   } catch (const std::exception& e) {
     error = ExceptionText(e);
@@ -334,9 +350,9 @@ void TDBConfigForm::Button1Click(void* /*Sender*/)
   runLines_.push_back(ServiceLine(stop, start));
   const Text problem = ServiceProblem(stop, start);
   if (error) {
-    const auto stopped = files.begin() + static_cast<std::ptrdiff_t>(done.size());
-    Text message = FileErrorMessage(*error, std::vector<Text>(files.begin(), stopped),
-                                    std::vector<Text>(stopped + 1, files.end()));
+    // The error may come after the last file was taken: then no file is left unreached.
+    const auto next = files.begin() + static_cast<std::ptrdiff_t>(std::min(reached, files.size()));
+    Text message = FileErrorMessage(*error, saved, std::vector<Text>(next, files.end()));
     if (!problem.empty()) message += u"\n\n" + problem;
     throw EUpdateIncomplete(message, kUpdateFailed);
   }

@@ -10,6 +10,11 @@
 //   FBU_SEAM_SAVE_PAUSE=<step>:<event>  at that save step the named event (made by the
 //                                       test) is set and the program waits to be killed
 //   FBU_SEAM_DESKTOP=invisible          the window station counts as invisible
+//   FBU_SEAM_QUERY_FAULT=<code>         looking at a configuration file's path fails with
+//                                       that system error code
+//   FBU_SEAM_SWAP_ORIGINAL=1            just before a save checks that its file is still
+//                                       the one it read, the file is replaced by a copy
+//                                       of itself, as another program might do
 // Steps: create, protect, write, flush, flushed, replace, replaced (SaveStep, in order).
 
 #include <cstdint>
@@ -33,6 +38,10 @@ enum class SaveStep {
 std::uint32_t AtSaveStep(SaveStep step);
 // The visibility a test asks for, or nothing for the real check.
 std::optional<bool> DesktopVisibility();
+// Before a save checks its file's identity: replaces the file at path by a copy when asked.
+void AtIdentityCheck(const wchar_t* path);
+// 0 when a configuration file's path is looked at normally, else the error it fails with.
+std::uint32_t PathQueryFault();
 #else
 constexpr std::uint32_t AtSaveStep(SaveStep) noexcept
 {
@@ -41,6 +50,11 @@ constexpr std::uint32_t AtSaveStep(SaveStep) noexcept
 constexpr std::optional<bool> DesktopVisibility() noexcept
 {
   return std::nullopt;
+}
+constexpr void AtIdentityCheck(const wchar_t*) noexcept {}
+constexpr std::uint32_t PathQueryFault() noexcept
+{
+  return 0;
 }
 #endif
 

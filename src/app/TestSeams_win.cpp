@@ -50,6 +50,18 @@ std::optional<bool> DesktopVisibility()
   return std::nullopt;
 }
 
+std::uint32_t PathQueryFault()
+{
+  return static_cast<std::uint32_t>(std::wcstoul(Variable(L"FBU_SEAM_QUERY_FAULT").c_str(), nullptr, 10));
+}
+
+void AtIdentityCheck(const wchar_t* path)
+{
+  if (Variable(L"FBU_SEAM_SWAP_ORIGINAL") != L"1") return;
+  const std::wstring copy = std::wstring(path) + L".swap";
+  if (CopyFileW(path, copy.c_str(), FALSE)) MoveFileExW(copy.c_str(), path, MOVEFILE_REPLACE_EXISTING);
+}
+
 } // namespace fbu::seams
 
 #endif

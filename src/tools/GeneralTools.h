@@ -24,7 +24,14 @@ bool ReadStringFromStream(Text& text, TStream* stream);
 
 // Fills list with the names of the folder's entries that are neither hidden nor system,
 // in enumeration order, without "." and "..". False when no list is given or the
-// folder does not exist (the list is then empty). Windows only.
+// folder does not exist (the list is then empty). A folder that is there but cannot be
+// listed (access denied, a listing that fails part way) raises EFOpenError naming it.
+// Windows only.
 bool ListFolderEntries(const Text& folder, TStringList* list);
+
+// True for the system errors that say a path is not there (file, path, drive or network
+// name not found, not ready, an invalid name, a file where a folder was expected). Any
+// other failure to reach a path is an error, not an absence. Windows only.
+bool IsNotFoundError(std::uint32_t code);
 
 } // namespace fbu

@@ -35,6 +35,7 @@ struct Scene {
   int show = -1;                           // the show command the run is started with
   std::vector<std::unique_ptr<ScopedEnv>> env;
   std::wstring toHold;       // held open without sharing during the run
+  std::wstring output;       // the file that gets the run's redirected output
   std::wstring watched;      // a file outside the demo installation that a row watches
   std::string watchedBefore; // its bytes before the run
   std::optional<HeldOpenFile> held;
@@ -135,6 +136,83 @@ void LargeFirst(Scene& s)
     while (text.size() < (30u << 20)) text += "# one of many comment lines of a very large configuration file\r\n";
     WriteFileBytes(path, text + "DefaultDbCachePages = 2048\r\n");
   });
+}
+
+// The first file in UTF-16: the server cannot read it; an update rewrites it all the same.
+void Utf16First(Scene& s)
+{
+  ChangeFirstFile(s, [](const std::wstring& path) {
+    std::string wide = "\xFF\xFE";
+    for (const char c : ReadFileBytes(path)) wide += std::string{c, '\0'};
+    WriteFileBytes(path, wide);
+  });
+}
+
+// A mixed installation: the first file in UTF-16, the second read-only (its save is refused).
+void MixedInstallation(Scene& s)
+{
+  Utf16First(s);
+  const std::wstring readOnly = s.demo.ConfigFilesInProgramOrder()[1];
+  SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+  s.cleanups.push_back([readOnly] { SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL); });
+}
+
+// The lines of an output that tell about one file of the installation.
+std::vector<std::string> FileLines(const std::string& output, const std::wstring& root)
+{
+  const std::string prefix(root.begin(), root.end());
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < output.size();) {
+    const std::size_t end = std::min(output.find("\r\n", at), output.size());
+    if (output.compare(at, prefix.size(), prefix) == 0) lines.push_back(output.substr(at, end - at));
+    at = end + 2;
+  }
+  return lines;
+}
+
+// The update on the same installation ends as the check said, with the same verdict
+// for every file, and touches nothing.
+void UpdateAgreesWithTheCheck(Scene& s)
+{
+  const auto before = s.demo.Snapshot();
+  const std::size_t starts = s.demo.ServiceStarts().size();
+  const ScopedEnv invisible(L"FBU_SEAM_DESKTOP", L"invisible");
+  const ScopedTempDir dir(L"fbu-upd");
+  ProgramRun update(L"1024", L"FBU_SEAM_PROGRAM", -1, dir / L"update.txt");
+  ASSERT_TRUE(update.WaitForExit(kRunTimeoutMs));
+  EXPECT_EQ(update.ExitCode(), 1u);
+  const auto checked = FileLines(ReadFileBytes(s.output), s.demo.Root());
+  EXPECT_EQ(checked.size(), s.demo.ConfigFilesInProgramOrder().size());
+  EXPECT_EQ(FileLines(ReadFileBytes(dir / L"update.txt"), s.demo.Root()), checked);
+  EXPECT_EQ(s.demo.Snapshot(), before);
+  EXPECT_EQ(s.demo.ServiceStarts().size(), starts);
+}
+
+// Non-ASCII names in the paths the output tells: a staging root holding them.
+void NonAsciiRoot(Scene& s)
+{
+  s.otherRoot.emplace(L"fbu-\u00dc\u4e2d");
+  const std::wstring instance = *s.otherRoot / L"Firebird";
+  CreateDirectoryW(instance.c_str(), nullptr);
+  CreateDirectoryW((instance + L"\\Firebird_\u00e9").c_str(), nullptr);
+  WriteFileBytes(instance + L"\\Firebird_\u00e9\\firebird.conf", "DefaultDbCachePages = 75\r\n");
+  s.SetEnv(L"ProgramFiles(86)", s.otherRoot->Path());
+}
+
+// The output is in the code page the caller's tools decode with: its console's, else the
+// OEM one; what that page lacks is '?'.
+void OutputInTheCallersCodePage(Scene& s)
+{
+  const UINT page = GetConsoleOutputCP() ? GetConsoleOutputCP() : GetOEMCP();
+  const std::string output = ReadFileBytes(s.output);
+  if (page == CP_UTF8) {
+    EXPECT_NE(output.find("\xC3\x9C\xE4\xB8\xAD"), std::string::npos) << output;
+  } else if (page == 437 || page == 850) {
+    EXPECT_NE(output.find("fbu-\x9A?"), std::string::npos) << output;
+    EXPECT_NE(output.find("Firebird_\x82\\firebird.conf"), std::string::npos) << output;
+  } else {
+    GTEST_SKIP() << "no expectation for code page " << page;
+  }
 }
 
 void SaveFault(Scene& s, const wchar_t* fault)
@@ -276,7 +354,16 @@ const Row kRows[] = {
     // Files. Each is read before the service is touched.
     {"FileHeldOpenWithoutSharing", L"1024", [](Scene& s) { s.HoldFirstFile(); }, nullptr, 1, L"Cannot open file", 0, "",
      SERVICE_RUNNING, 0},
-    {"FileReadOnly", L"1024", ReadOnlyFirst, nullptr, 1, L"Cannot create file", 0, "", SERVICE_RUNNING, 1},
+    // A save certain to be refused is told before anything is touched.
+    {"FileReadOnly", L"1024", ReadOnlyFirst, nullptr, 1, L"has the read-only attribute", 0, "", SERVICE_RUNNING, 0},
+    // Only "not found" means no file: a path that cannot be looked at is an error.
+    {"FileThatCannotBeLookedAt", L"1024", [](Scene& s) { s.UseSeams(L"FBU_SEAM_QUERY_FAULT", L"5"); }, nullptr, 1,
+     L"Cannot open file", 0, "", SERVICE_RUNNING, 0},
+    {"FilesNotFound", L"1024", [](Scene& s) { s.UseSeams(L"FBU_SEAM_QUERY_FAULT", L"3"); }, nullptr, 2,
+     L"No firebird.conf was found below ", 0, "", SERVICE_RUNNING, 0},
+    // Another program replaces the file while it is saved: it keeps that program's file.
+    {"FileReplacedDuringTheSave", L"1024", [](Scene& s) { s.UseSeams(L"FBU_SEAM_SWAP_ORIGINAL", L"1"); }, nullptr, 1,
+     L"Another program replaced or moved the file", 0, "", SERVICE_RUNNING, 1},
     {"ConfigNameIsAFolder", L"1024", FolderInsteadOfFirst, nullptr, 0, nullptr, kAll, "1024", SERVICE_RUNNING, 1},
     {"EmptyFileLeftAlone", L"1024", EmptyFirst, nullptr, 0, nullptr, kAll, "1024", SERVICE_RUNNING, 1},
     {"LargeFile", L"1024", LargeFirst, nullptr, 0, nullptr, kAll, "1024", SERVICE_RUNNING, 1},
@@ -312,6 +399,19 @@ const Row kRows[] = {
      SERVICE_RUNNING, 0, nullptr, "Cannot open file"},
     {"CheckRefusedCount", L"/check 0", nullptr, nullptr, 1, nullptr, 0, "", SERVICE_RUNNING, 0, nullptr,
      "is not a page count"},
+    // The check answers as the update ends: a refused save fails both, and a UTF-16 file
+    // is one the update rewrites.
+    {"CheckAgreesWithTheUpdate", L"/check 1024", MixedInstallation, nullptr, 1, nullptr, 0, "", SERVICE_RUNNING, 0,
+     UpdateAgreesWithTheCheck, "cannot be saved: Cannot create file"},
+    {"CheckTellsAUtf16FileIsRewritten", L"/check 1024", Utf16First, nullptr, 4, nullptr, 0, "", SERVICE_RUNNING, 0, nullptr,
+     "unreadable to the server, would become DefaultDbCachePages = 1024 (the server cannot read it"},
+    // Paths in the caller's code page.
+    {"OutputInTheCallersCodePage", L"/check 1024", NonAsciiRoot, nullptr, 4, nullptr, 0, "", SERVICE_RUNNING, 0,
+     OutputInTheCallersCodePage, "would become"},
+    // At a prompt: the console companion waits for the program, passes the command line's
+    // tail as it is (the quoted blanks stay) and ends with the program's exit code.
+    {"CompanionRunsTheProgram", L"\"/check\" \" 1024 \"", [](Scene& s) { s.program = L"FBU_COMPANION"; }, nullptr, 4,
+     nullptr, 0, "", SERVICE_RUNNING, 0, nullptr, "would become DefaultDbCachePages =  1024 \r\n"},
     // A redirected update tells what it did.
     {"UpdateOutputRedirected", L"1024", nullptr, nullptr, 0, nullptr, kAll, "1024", SERVICE_RUNNING, 1, nullptr,
      "Service FirebirdServerDefaultInstance: found running, stopped, started, left running"},
@@ -359,6 +459,7 @@ TEST_P(UnattendedRun, EndsWithTheOutcomeItReports)
 
   const ScopedTempDir outputDir(L"fbu-out");
   const std::wstring output = outputDir / L"output.txt";
+  scene.output = output;
   const bool check = row.arguments.find(L"check") != std::wstring::npos;
   const auto times = check ? WriteTimes(demo) : std::vector<ULONGLONG>{};
   ProgramRun run(row.arguments, scene.program, scene.show, output);
@@ -387,6 +488,10 @@ TEST_P(UnattendedRun, EndsWithTheOutcomeItReports)
   if (row.verify) row.verify(scene);
   if (row.printed) {
     EXPECT_NE(ReadFileBytes(output).find(row.printed), std::string::npos) << ReadFileBytes(output);
+    // The first line says which build ran (the seams build carries no version resource).
+    const std::string first = ReadFileBytes(output).substr(0, ReadFileBytes(output).find("\r\n"));
+    EXPECT_EQ(first,
+              scene.program == std::wstring(L"FBU_SEAM_PROGRAM") ? "FbConfigUtility" : "FbConfigUtility 1.0.0.0");
   }
   if (check) {
     EXPECT_EQ(WriteTimes(demo), times) << "a check changed a file's time stamp";

@@ -97,9 +97,9 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         RewriteCase{"LfBreaks", "a\nDefaultDbCachePages = 2048\nb\n", u"75", "a\r\nDefaultDbCachePages = 75\r\nb\r\n"},
         RewriteCase{"CrBreaks", "a\rDefaultDbCachePages=1\rb", u"75", "a\r\nDefaultDbCachePages = 75\r\nb\r\n"},
-        RewriteCase{"MixedBreaks", "a\r\nb\nc\rDefaultDbCachePages\r\n\n", u"1",
+        RewriteCase{"MixedBreaks", "a\r\nb\nc\rDefaultDbCachePages=\r\n\n", u"1",
                     "a\r\nb\r\nc\r\nDefaultDbCachePages = 1\r\n\r\n"},
-        RewriteCase{"NoFinalBreak", "DefaultDbCachePages", u"9", "DefaultDbCachePages = 9\r\n"},
+        RewriteCase{"NoFinalBreak", "DefaultDbCachePages=", u"9", "DefaultDbCachePages = 9\r\n"},
         RewriteCase{"EmptyLinesKept", "\n\nDefaultDbCachePages=0", u"2", "\r\n\r\nDefaultDbCachePages = 2\r\n"},
         RewriteCase{"NoKey", "a = 1\nb = 2\n", u"75", std::nullopt},
         RewriteCase{"LowerCaseSettingReplaced", "defaultdbcachepages = 2048\n", u"75", "DefaultDbCachePages = 75\r\n"},
@@ -120,8 +120,13 @@ INSTANTIATE_TEST_SUITE_P(
                     "DefaultDbCachePages = 75\r\n\tDEFAULTDBCACHEPAGES \t= 2\r\n"},
         RewriteCase{"IndentedSettingWithTabs", "#x DefaultDbCachePages\n \t DefaultDbCachePages\t=5\n", u"75",
                     "#x DefaultDbCachePages\r\nDefaultDbCachePages = 75\r\n"},
-        RewriteCase{"LongerNameIsNoSetting", "DefaultDbCachePagesX = 1\nDefaultDbCachePages 5\n", u"75",
-                    "DefaultDbCachePages = 75\r\nDefaultDbCachePages 5\r\n"},
+        // Neither another key's setting nor a line the server ignores is a stand-in.
+        RewriteCase{"LongerNameIsNoSetting", "DefaultDbCachePagesX = 1\nDefaultDbCachePages 5\n", u"75", std::nullopt},
+        RewriteCase{"OtherSettingNamingTheKeyStays", "TempCacheLimit = 64M  # see also DefaultDbCachePages\n", u"4096",
+                    std::nullopt},
+        RewriteCase{"CommentLineAfterOtherSettingTakesIt",
+                    "TempCacheLimit = 64M # DefaultDbCachePages\n \t# DefaultDbCachePages here\n", u"75",
+                    "TempCacheLimit = 64M # DefaultDbCachePages\r\nDefaultDbCachePages = 75\r\n"},
         RewriteCase{"ValueUnchecked", "DefaultDbCachePages=1\n", u" 512", "DefaultDbCachePages =  512\r\n"},
         RewriteCase{"AbcWritten", "DefaultDbCachePages=1\n", u"abc", "DefaultDbCachePages = abc\r\n"},
         RewriteCase{"Utf8BomKept", "\xEF\xBB\xBFx\nDefaultDbCachePages=1\n", u"\u00e9",
@@ -141,9 +146,10 @@ INSTANTIATE_TEST_SUITE_P(
         RewriteCase{"ContentFromNulKept", "DefaultDbCachePages=1\nx\0y\rz\n\xFF"s, u"75",
                     "DefaultDbCachePages = 75\r\nx\0y\r\nz\r\n\xFF\r\n"s},
         RewriteCase{"Utf16NulEndsMatching", kBomLE + Utf16(u"a\0DefaultDbCachePages"s, true), u"75", std::nullopt},
-        RewriteCase{"Utf16KeyBeforeNul", kBomLE + Utf16(u"DefaultDbCachePages\0tail\nmore"s, true), u"1",
+        RewriteCase{"Utf16KeyBeforeNul", kBomLE + Utf16(u"DefaultDbCachePages=\0tail\nmore"s, true), u"1",
                     kBomLE + Utf16(u"DefaultDbCachePages = 1\r\nmore\r\n", true)},
-        RewriteCase{"KeyAsPartOfOtherText", "xDefaultDbCachePagesy\n", u"3", "DefaultDbCachePages = 3\r\n"},
+        RewriteCase{"KeyAsPartOfOtherText", "xDefaultDbCachePagesy\n", u"3", std::nullopt},
+        RewriteCase{"KeyInsideCommentText", "#xDefaultDbCachePagesy\n", u"3", "DefaultDbCachePages = 3\r\n"},
         // A shipped file: the header's example stays, the disabled entry becomes the setting.
         RewriteCase{
             "DisabledEntryBeatsTheHeaderExample",
@@ -157,6 +163,10 @@ INSTANTIATE_TEST_SUITE_P(
                     u"7",
                     "\xEF\xBB\xBF"
                     "DefaultDbCachePages = 5\r\nDefaultDbCachePages = 7\r\n"},
+        RewriteCase{"Utf8MarkHidesTheOnlySetting",
+                    "\xEF\xBB\xBF"
+                    "DefaultDbCachePages = 5\nx",
+                    u"7", "\xEF\xBB\xBF\r\nDefaultDbCachePages = 7\r\nx\r\n"},
         RewriteCase{"Utf8MarkLineOneGetsItsOwnLine", "\xEF\xBB\xBF#DefaultDbCachePages = 5\nx", u"7",
                     "\xEF\xBB\xBF\r\nDefaultDbCachePages = 7\r\nx\r\n"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -172,10 +182,10 @@ TEST(ConfigText, UntouchedLinesKeepBytesTheCodePageCannotRoundTrip)
 TEST(ConfigText, MatchingLooksAtDecodedTextOfDoubleBytePages)
 {
   // The key's bytes follow a lead byte, which takes the 'D' with it: no match.
-  EXPECT_FALSE(ReplaceKeyLine("\x81"
+  EXPECT_FALSE(ReplaceKeyLine("#\x81"
                               "DefaultDbCachePages\n",
                               kKey, u"1", DoubleByte()));
-  const auto out = ReplaceKeyLine("\x81"
+  const auto out = ReplaceKeyLine("#\x81"
                                   "ADefaultDbCachePages\n",
                                   kKey, u"1", DoubleByte());
   ASSERT_TRUE(out);
@@ -220,7 +230,7 @@ TEST(ConfigText, EmptyKeyMatchesNothing)
 
 // Random content with random breaks: the output, split at CR LF, gives back every
 // original line byte for byte except the one an update rewrites: the first active
-// setting, else the first disabled entry, else the first mention.
+// setting, else the first disabled entry, else the first comment line naming the key.
 TEST(ConfigText, RandomContentKeepsEveryOtherLine)
 {
   std::mt19937 random(20261209);
@@ -271,7 +281,8 @@ TEST(ConfigText, RandomContentKeepsEveryOtherLine)
       if (disabled == lines.size() && hash != std::string::npos && line[hash] == '#' && active(line.substr(hash + 1)) &&
           line.find_first_not_of(" \t", hash + 1) == hash + 1)
         disabled = i;
-      if (mention == lines.size() && line.substr(0, line.find('\0')).find("DefaultDbCachePages") != std::string::npos)
+      if (mention == lines.size() && hash != std::string::npos && line[hash] == '#' &&
+          line.substr(0, line.find('\0')).find("DefaultDbCachePages") != std::string::npos)
         mention = i;
     }
     const std::size_t match = setting < lines.size() ? setting : disabled < lines.size() ? disabled : mention;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/IBSystemActions.h"
+#include "app/RunReport.h"
 
 namespace fbu {
 namespace {
@@ -86,6 +87,29 @@ TEST(UpdateOutcome, ServiceProblemTellsWhetherTheValueTakesEffect)
        head + u"is not running again: it was still starting when the wait ended."},
   };
   for (const Case& c : cases) EXPECT_EQ(ServiceProblem(c.stop, c.start), c.expected) << c.name;
+}
+
+TEST(UpdateOutcome, ServiceLineSaysWhatHappened)
+{
+  const Text head = u"Service FirebirdServerDefaultInstance: ";
+  ServiceSwitchOutcome stopStuck = Phase(st::kRunning, st::kStopPending, true);
+  stopStuck.waitEnded = true;
+  ServiceSwitchOutcome started = Phase(st::kStopped, st::kRunning, true);
+  started.startSent = true;
+  ServiceSwitchOutcome unknownFault; // a phase that failed without a system error
+  struct Case {
+    const char* name;
+    ServiceSwitchOutcome stop, start;
+    Text expected;
+  };
+  const Case cases[] = {
+      {"restarted", Phase(st::kRunning, st::kStopped, true), started,
+       head + u"found running, stopped, started, left running"},
+      {"stop accepted, still stopping", stopStuck, Phase(st::kStopPending, st::kStopPending, false),
+       head + u"found running, asked to stop (stopping when the wait ended), left stopping"},
+      {"no cause known", unknownFault, unknownFault, head + u"could not be controlled"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ServiceLine(c.stop, c.start), c.expected) << c.name;
 }
 
 } // namespace

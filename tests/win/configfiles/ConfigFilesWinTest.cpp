@@ -197,8 +197,9 @@ TEST_F(SetConfigFile, RewritesTheKeyLine)
       {"ansi, commented", "caf\xE9\r\n#DefaultDbCachePages = 2048", "caf\xE9\r\nDefaultDbCachePages = 75\r\n"},
       {"utf16 le",
        std::string("\xFF\xFE"
-                   "D\0e\0f\0a\0u\0l\0t\0D\0b\0C\0a\0c\0h\0e\0P\0a\0g\0e\0s\0",
-                   40),
+                   "D\0e\0f\0a\0u\0l\0t\0D\0b\0C\0a\0c\0h\0e\0P\0a\0g\0e\0s\0=\0"
+                   "1\0",
+                   44),
        std::string("\xFF\xFE"
                    "D\0e\0f\0a\0u\0l\0t\0D\0b\0C\0a\0c\0h\0e\0P\0a\0g\0e\0s\0 \0=\0 \0"
                    "7\0"
@@ -351,7 +352,13 @@ TEST_F(SetConfigFile, ReadOnlyFileRaisesCreateError)
   const std::string before = "DefaultDbCachePages = 1\n";
   WriteFileBytes(Conf(), before);
   ASSERT_TRUE(SetFileAttributesW(Conf().c_str(), FILE_ATTRIBUTE_READONLY));
-  ExpectError<EFCreateError>(Conf(), u"Cannot create file \"", ERROR_ACCESS_DENIED);
+  try {
+    SetConfigFileValue(T(Conf()), u"DefaultDbCachePages", u"75");
+    ADD_FAILURE() << "no error raised";
+  } catch (const EFCreateError& e) {
+    EXPECT_EQ(e.Message(), u"Cannot create file \"" + T(Conf()) +
+                               u"\". The file has the read-only attribute, so it was left unchanged.");
+  }
   SetFileAttributesW(Conf().c_str(), FILE_ATTRIBUTE_NORMAL);
   EXPECT_EQ(ReadFileBytes(Conf()), before);
   ExpectNoTemporaryLeft();
