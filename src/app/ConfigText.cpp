@@ -220,6 +220,7 @@ ConfigFilePlan PlanKeyLine(std::string_view content, ConfigText& text, TextView 
 {
   ConfigFilePlan plan;
   plan.before = ServerReadsSetting(content, ToUtf8(key));
+  plan.defaultPages = ServerDefaultCachePages(content);
   plan.rewrites = ReplaceKeyLine(text, key, value);
   plan.takesEffect = plan.rewrites && SettingTakesEffect(text, text.Save(), key, value);
   return plan;
