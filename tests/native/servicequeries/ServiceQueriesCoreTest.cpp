@@ -154,25 +154,6 @@ TEST(InstallationRoot, Table)
       {u"", u""},
   };
   for (const auto& c : cases) EXPECT_EQ(InstallationRoot(c.path), Text(c.root)) << ToUtf8(c.path);
-  struct Named {
-    const char16_t* name;
-    bool firebird, guardian;
-    const char16_t* instance;
-  };
-  const Named names[] = {
-      {u"FirebirdServerDefaultInstance", true, false, u"DefaultInstance"},
-      {u"FIREBIRDGUARDIANDefaultInstance", true, true, u"DefaultInstance"},
-      {u"FirebirdServer", true, false, u""},
-      {u"MyFirebirdServer", false, false, u""},
-      {u"FirebirdServe", false, false, u""},
-  };
-  for (const auto& n : names) {
-    const auto service = FirebirdServiceNamed(n.name);
-    ASSERT_EQ(service.has_value(), n.firebird) << ToUtf8(n.name);
-    if (!service) continue;
-    EXPECT_EQ(service->guardian, n.guardian) << ToUtf8(n.name);
-    EXPECT_EQ(service->instance, Text(n.instance)) << ToUtf8(n.name);
-  }
 }
 
 TEST(AddDistinctFolder, TrimsSkipsEmptyAndIgnoresCase)

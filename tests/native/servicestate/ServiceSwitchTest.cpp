@@ -556,13 +556,14 @@ TEST(ServiceSwitch, DependentsAreStoppedForTheServerAndStartedAfterIt)
     bool serverStarts;      // the server's start succeeds
     std::vector<std::string> serverRequests;
     std::uint32_t stopError;
-    std::vector<bool> stoppedResults, startedResults;
+    std::vector<bool> stoppedResults;
+    std::size_t started; // dependents started again, each successfully
   };
   const Case cases[] = {
-      {"both stop and start again", true, true, {"stop", "stop", "start"}, 0, {true, true}, {true, true}},
+      {"both stop and start again", true, true, {"stop", "stop", "start"}, 0, {true, true}, 2},
       // The server ran on; the dependent that did stop is started again all the same.
-      {"a dependent refuses", false, true, {"stop", "stop"}, kDependentServicesRunning, {true, false}, {true}},
-      {"the server does not start", true, false, {"stop", "stop", "start"}, 0, {true, true}, {}},
+      {"a dependent refuses", false, true, {"stop", "stop"}, kDependentServicesRunning, {true, false}, 1},
+      {"the server does not start", true, false, {"stop", "stop", "start"}, 0, {true, true}, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -585,7 +586,8 @@ TEST(ServiceSwitch, DependentsAreStoppedForTheServerAndStartedAfterIt)
     EXPECT_EQ(stop.dependents.back().error, c.secondStops ? 0u : 1052u);
     const ServiceSwitchOutcome start = RunServiceSwitch(true, server, kNoPump, clock, stopped);
     EXPECT_EQ(server.Requests(), c.serverRequests);
-    ASSERT_EQ(start.dependents.size(), c.startedResults.size());
+    ASSERT_EQ(start.dependents.size(), c.started);
+    for (const DependentOutcome& d : start.dependents) EXPECT_TRUE(d.result && d.stateLeft == st::kRunning) << ToUtf8(d.name);
     if (!start.dependents.empty()) {
       EXPECT_EQ(start.dependents.front().name, stopped.back()) << "the last stopped starts first";
       EXPECT_EQ(first.state, st::kRunning);
