@@ -86,7 +86,8 @@ struct ConfigFilePlan {
   ServerSetting before;     // the setting the server reads today
   bool rewrites = false;    // a line holds the key: the file is saved with "key = value"
   bool takesEffect = false; // and the server then reads that setting
-  std::int32_t defaultPages = kServerDefaultCachePages; // what the server uses without a setting
+  // The pages the server uses without a setting (by its ServerMode).
+  std::int32_t defaultPages = kServerDefaultCachePages;
 };
 // Plans the update of a file holding content, loaded as text, and carries it out on text
 // (which is then what the file is to be saved with).

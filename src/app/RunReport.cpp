@@ -42,8 +42,7 @@ Text SettingDescription(const ServerSetting& setting, std::int32_t defaultPages)
 {
   switch (setting.kind) {
   case ServerSetting::Kind::Set: return KeyLine(FromUtf8(setting.value));
-  case ServerSetting::Kind::NotSet:
-    return u"no setting (the server uses " + IntToText(defaultPages) + u" pages)";
+  case ServerSetting::Kind::NotSet: return u"no setting (the server uses " + IntToText(defaultPages) + u" pages)";
   default: return u"unreadable to the server";
   }
 }

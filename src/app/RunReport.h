@@ -96,8 +96,8 @@ struct ServerToRestart {
 };
 struct RestartPlan {
   std::vector<ServerToRestart> servers;
-  std::vector<Text> lines; // servers the update leaves alone, and why
-  Text problem;            // the default instance runs where the update does not reach
+  std::vector<Text> lines;               // servers the update leaves alone, and why
+  Text problem;                          // the default instance runs where the update does not reach
   std::vector<FirebirdService> services; // the Firebird services found
 };
 // Which servers of this machine read which of the files an update (check false) or a

@@ -104,8 +104,13 @@ RestartPlan PlanRestarts(const PlannedFiles& planned, bool check)
     defaultSeen = defaultSeen || isDefault;
     const Text head = u"Service " + server.name + u": ";
     const Text from = server.root.empty() ? Text() : u"runs from " + server.root;
+    // The default instance is started at the end of an update even when it was stopped,
+    // as it always was; another instance found stopped reads its file when it starts.
+    if (server.state == service_state::kStopped && isDefault) {
+      if (!check) plan.servers.push_back({server.name, server.root, {}});
+      continue;
+    }
     if (server.state == service_state::kStopped) {
-      // It reads the file when it starts; nothing to restart.
       if (InAny(saved, server.root))
         plan.lines.push_back(head + (check ? u"stopped" : u"found stopped, left stopped") + u" (" + from +
                              u"; it reads the file when it starts)");
@@ -122,7 +127,8 @@ RestartPlan PlanRestarts(const PlannedFiles& planned, bool check)
     // The default instance runs from a folder whose file does not get the value.
     if (!overridden) plan.problem = ElsewhereProblem(server.name, server.root, check);
     if (!restart && !check)
-      plan.lines.push_back(head + u"found running, left running (" + from + u", whose firebird.conf this run did not change)");
+      plan.lines.push_back(head + u"found running, left running (" + from +
+                           u", whose firebird.conf this run did not change)");
   }
   if (!defaultSeen && !check) plan.lines.push_back(u"Service " + Text(kFirebirdServiceName) + u": not installed");
   return plan;

@@ -15,12 +15,12 @@ inline constexpr char16_t kServerServicePrefix[] = u"FirebirdServer";
 inline constexpr char16_t kGuardianServicePrefix[] = u"FirebirdGuardian";
 
 struct FirebirdService {
-  Text name;                    // as the manager lists it
-  Text instance;                // the name after the prefix ("DefaultInstance")
-  bool guardian = false;        // FirebirdGuardian<instance>, else FirebirdServer<instance>
-  Text root;                    // the installation root; empty when it could not be read
-  std::uint32_t state = 0;      // dwCurrentState; 0 when it could not be read
-  std::uint32_t processId = 0;  // of a running service, else 0
+  Text name;                   // as the manager lists it
+  Text instance;               // the name after the prefix ("DefaultInstance")
+  bool guardian = false;       // FirebirdGuardian<instance>, else FirebirdServer<instance>
+  Text root;                   // the installation root; empty when it could not be read
+  std::uint32_t state = 0;     // dwCurrentState; 0 when it could not be read
+  std::uint32_t processId = 0; // of a running service, else 0
 };
 
 // The kind and instance of a service name: the prefix in any case, then the instance

@@ -110,9 +110,9 @@ std::int32_t ServerDefaultCachePages(std::string_view fileBytes)
 std::vector<DatabaseCacheOverride> DatabaseCacheOverrides(std::string_view fileBytes, std::string_view key)
 {
   std::vector<DatabaseCacheOverride> found;
-  std::string alias;        // the last entry seen outside a block
-  bool inBlock = false;     // between an entry's braces
-  bool blockOwned = false;  // the block belongs to an entry
+  std::string alias;                            // the last entry seen outside a block
+  bool inBlock = false;                         // between an entry's braces
+  bool blockOwned = false;                      // the block belongs to an entry
   std::optional<DatabaseCacheOverride> pending; // the block's setting, kept when it closes
   std::size_t start = 0;
   while (start < fileBytes.size()) {

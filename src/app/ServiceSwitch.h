@@ -53,9 +53,9 @@ inline constexpr std::uint32_t kDependentServicesRunning = 1051;
 // A service that depends on the server, stopped before it and started after it.
 struct DependentOutcome {
   Text name;
-  bool result = false;          // the stop (stop phase) or start (start phase) was accepted
-  std::uint32_t stateLeft = 0;  // the last state seen; 0 when it could not be read
-  std::uint32_t error = 0;      // system error of the call that failed
+  bool result = false;         // the stop (stop phase) or start (start phase) was accepted
+  std::uint32_t stateLeft = 0; // the last state seen; 0 when it could not be read
+  std::uint32_t error = 0;     // system error of the call that failed
 };
 
 // What one phase found and did. result is what SwitchFirebirdService answers; the rest

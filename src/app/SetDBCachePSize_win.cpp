@@ -338,7 +338,8 @@ void TDBConfigForm::Button1Click(void* /*Sender*/)
     ServerRestart& restart = servers.emplace_back(ServerRestart{server});
     // Stopped first, so that it neither takes the server's stop as its own end halfway
     // nor starts the server again while the files are saved.
-    if (!restart.server.guardianName.empty()) restart.guardianStop = SwitchService(restart.server.guardianName, false, pump);
+    if (!restart.server.guardianName.empty())
+      restart.guardianStop = SwitchService(restart.server.guardianName, false, pump);
     restart.stop = SwitchService(server.name, false, pump);
   }
   std::vector<ConfigFilePlan> done;

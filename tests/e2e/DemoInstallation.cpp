@@ -150,7 +150,7 @@ DemoInstallation::~DemoInstallation()
     SetServiceControl("");
     SendServiceControl(standin::kReloadControl);
   }
-  others_.clear(); // Guardians and other instances go first
+  others_.clear();  // Guardians and other instances go first
   service_.reset(); // stopped and deleted before its executable is removed
   RemoveTree(root_);
 }
@@ -244,8 +244,7 @@ std::vector<std::wstring> DemoInstallation::StrayFiles() const
       // and a databases.conf a row writes.
       const bool own = name == L"." || name == L".." || name == L"bin" || name == L"firebird.conf" ||
                        name == L"standin-starts.log" || name == L"databases.conf" || name.ends_with(L".exe");
-      if (!own)
-        stray.push_back(folder + L"\\" + name);
+      if (!own) stray.push_back(folder + L"\\" + name);
     } while (FindNextFileW(find.get(), &data));
   }
   return stray;

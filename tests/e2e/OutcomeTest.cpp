@@ -353,7 +353,7 @@ const Row kRows[] = {
      SERVICE_RUNNING, 0},
     {"ServiceFailsToStart", L"1024", [](Scene& s) { s.demo.SetServiceControl("fail-start=2\n"); }, nullptr, 3,
      L"The Firebird server FirebirdServerDefaultInstance is stopped and was not started again", kAll, "1024",
-     SERVICE_STOPPED, 0, nullptr, "is not running again: it stopped while starting"},
+     SERVICE_STOPPED, 0, nullptr, "found running, stopped, start"},
     {"ServicePaused", L"1024", Pause, nullptr, 3, L"is not running again: it is paused.", kAll, "1024", SERVICE_PAUSED,
      0},
     {"InvisibleDesktopRefusedValue", L"abc", [](Scene& s) { s.UseSeams(L"FBU_SEAM_DESKTOP", L"invisible"); }, nullptr,

@@ -91,8 +91,9 @@ TEST(UpdateOutcome, ServiceProblemTellsWhetherTheValueTakesEffect)
       {"dependents not back", stopWithDependent, startWithDependent,
        u"The service Replicator, which depends on FirebirdServerDefaultInstance, was stopped and is not running "
        u"again (" +
-           SysErrorMessage(1053) + u"). The service Monitor, which depends on FirebirdServerDefaultInstance, did not "
-                                   u"stop (" +
+           SysErrorMessage(1053) +
+           u"). The service Monitor, which depends on FirebirdServerDefaultInstance, did not "
+           u"stop (" +
            SysErrorMessage(1052) + u")."},
       {"start outlasted the bound", Phase(st::kRunning, st::kStopped, true), startBounded,
        head + u"is not running again: it was still starting when the wait ended."},

@@ -552,8 +552,8 @@ TEST(ServiceSwitch, DependentsAreStoppedForTheServerAndStartedAfterIt)
 {
   struct Case {
     const char* name;
-    bool secondStops;       // the second dependent accepts its stop
-    bool serverStarts;      // the server's start succeeds
+    bool secondStops;  // the second dependent accepts its stop
+    bool serverStarts; // the server's start succeeds
     std::vector<std::string> serverRequests;
     std::uint32_t stopError;
     std::vector<bool> stoppedResults;
@@ -587,7 +587,8 @@ TEST(ServiceSwitch, DependentsAreStoppedForTheServerAndStartedAfterIt)
     const ServiceSwitchOutcome start = RunServiceSwitch(true, server, kNoPump, clock, stopped);
     EXPECT_EQ(server.Requests(), c.serverRequests);
     ASSERT_EQ(start.dependents.size(), c.started);
-    for (const DependentOutcome& d : start.dependents) EXPECT_TRUE(d.result && d.stateLeft == st::kRunning) << ToUtf8(d.name);
+    for (const DependentOutcome& d : start.dependents)
+      EXPECT_TRUE(d.result && d.stateLeft == st::kRunning) << ToUtf8(d.name);
     if (!start.dependents.empty()) {
       EXPECT_EQ(start.dependents.front().name, stopped.back()) << "the last stopped starts first";
       EXPECT_EQ(first.state, st::kRunning);

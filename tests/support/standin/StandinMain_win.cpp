@@ -24,7 +24,7 @@ namespace standin = fbu::test::standin;
 
 constexpr DWORD kPendingWaitHintMs = 1000;
 constexpr DWORD kPendingSliceMs = 100; // the check point moves on this often while pending
-constexpr DWORD kGuardianPollMs = 100;  // a Guardian looks at its server this often
+constexpr DWORD kGuardianPollMs = 100; // a Guardian looks at its server this often
 
 struct Settings {
   DWORD startDelay = 0;
@@ -32,7 +32,7 @@ struct Settings {
   DWORD pauseDelay = 0;
   DWORD continueDelay = 0;
   bool acceptStop = true;
-  DWORD failStart = 0;    // an exit code: the next start ends in STOPPED with it
+  DWORD failStart = 0;     // an exit code: the next start ends in STOPPED with it
   bool stopStalls = false; // STOP_PENDING holds its check point still
 };
 
