@@ -467,6 +467,30 @@ std::vector<Text> FirebirdFolders()
                              EnvironmentValue(L"ProgramW6432"));
 }
 
+bool FolderOverridden()
+{
+  return !EnvironmentValue(L"ProgramFiles(86)").empty();
+}
+
+std::vector<DatabaseCacheOverride> DatabaseOverridesBeside(const Text& configFile)
+{
+  const Text path = FolderOf(FullPath(configFile)) + u"databases.conf";
+  // Read with every sharing, so that the server and editors are never in the way.
+  const UniqueFileHandle file(CreateFileW(WidePtr(path), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return {};
+  constexpr DWORD kLargest = 16u << 20; // far beyond any real one
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > kLargest) return {};
+  std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+  DWORD done = 0;
+  if (!bytes.empty() && (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr)))
+    return {};
+  bytes.resize(done);
+  return DatabaseCacheOverrides(bytes, ToUtf8(kCachePagesKey));
+}
+
 bool FindFirebirdConfigFiles(TStringList* list)
 {
   if (!list) return false;

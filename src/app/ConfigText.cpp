@@ -231,6 +231,7 @@ ConfigFilePlan PlanKeyLine(std::string_view content, ConfigText& text, TextView 
 {
   ConfigFilePlan plan;
   plan.before = ServerReadsSetting(content, ToUtf8(key));
+  plan.defaultPages = ServerDefaultCachePages(content);
   plan.rewrites = ReplaceKeyLine(text, key, value);
   if (!plan.rewrites) return plan;
   const std::string saved = text.Save();

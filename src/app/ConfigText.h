@@ -93,6 +93,8 @@ struct ConfigFilePlan {
   bool takesEffect = false; // and the server then reads that setting
   bool changes = false;     // and the saved bytes differ from the file's
   Text refusal;             // why saving it would be refused (the save's report); empty when it would not
+  // The pages the server uses without a setting (by its ServerMode).
+  std::int32_t defaultPages = kServerDefaultCachePages;
 };
 // Plans the update of a file holding content, loaded as text, and carries it out on text
 // (which is then what the file is to be saved with).

@@ -31,6 +31,17 @@ bool SwitchFirebirdService(bool Start);
 // The same with the whole outcome, calling pump between the polls of its waits so that
 // the caller's window keeps answering; an empty pump is never called.
 ServiceSwitchOutcome SwitchFirebirdService(bool Start, const std::function<void()>& pump);
+// The same phase on any service; the start phase starts restartAfter (the dependents its
+// stop phase stopped) once the service runs.
+ServiceSwitchOutcome SwitchService(const Text& name, bool start, const std::function<void()>& pump,
+                                   const std::vector<Text>& restartAfter = {});
+
+// Whether "ProgramFiles(86)" names the one folder searched (FirebirdFoldersFrom).
+bool FolderOverridden();
+
+// The entries of the databases.conf beside a firebird.conf that set their own cache pages;
+// empty when there is no such file or it cannot be read (it only informs).
+std::vector<DatabaseCacheOverride> DatabaseOverridesBeside(const Text& configFile);
 
 // FirebirdFoldersFrom with this process's environment.
 std::vector<Text> FirebirdFolders();

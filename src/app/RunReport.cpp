@@ -39,12 +39,11 @@ bool IsCheckSwitch(TextView argument)
   return (argument.starts_with(u'/') || argument.starts_with(u'-')) && UpperAsciiOnly(argument.substr(1)) == u"CHECK";
 }
 
-Text SettingDescription(const ServerSetting& setting)
+Text SettingDescription(const ServerSetting& setting, std::int32_t defaultPages)
 {
   switch (setting.kind) {
   case ServerSetting::Kind::Set: return KeyLine(FromUtf8(setting.value));
-  case ServerSetting::Kind::NotSet:
-    return u"no setting (the server uses " + IntToText(kServerDefaultCachePages) + u" pages)";
+  case ServerSetting::Kind::NotSet: return u"no setting (the server uses " + IntToText(defaultPages) + u" pages)";
   default: return u"unreadable to the server";
   }
 }
@@ -52,7 +51,7 @@ Text SettingDescription(const ServerSetting& setting)
 Text UpdatedFileLine(TextView path, const ConfigFilePlan& done, TextView value)
 {
   if (!done.rewrites) return Text(path) + u": left alone, " + NotAppliedReason(done);
-  Text line = Text(path) + u": " + SettingDescription(done.before) + u" -> " + KeyLine(value);
+  Text line = Text(path) + u": " + SettingDescription(done.before, done.defaultPages) + u" -> " + KeyLine(value);
   if (!done.takesEffect) line += u" (" + NotAppliedReason(done) + u")";
   return line;
 }
@@ -62,9 +61,10 @@ Text VanishedFileLine(TextView path)
   return Text(path) + u": left alone, it no longer exists";
 }
 
-Text ServiceLine(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start)
+Text ServiceLine(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start, TextView serviceName,
+                 TextView root)
 {
-  const Text head = Text(u"Service ") + kFirebirdServiceName + u": ";
+  const Text head = u"Service " + Text(serviceName) + u": ";
   if (!start.installed) return head + u"not installed";
   if (start.stateFound == 0) {
     const Text line = head + u"could not be controlled";
@@ -77,17 +77,35 @@ Text ServiceLine(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& s
                 ? Text(u", stopped")
                 : u", asked to stop (" + StateName(stop.stateLeft) + (stop.waitEnded ? u" when the wait ended)" : u")");
   if (start.startSent) line += start.result ? u", started" : u", start refused";
-  return line + u", left " + StateName(start.stateLeft);
+  line += u", left " + StateName(start.stateLeft);
+  for (const DependentOutcome& d : stop.dependents)
+    line += u"; dependent " + d.name + (d.result ? u" stopped" : u" did not stop");
+  for (const DependentOutcome& d : start.dependents)
+    line += u"; dependent " + d.name + (d.result ? u" started, left " + StateName(d.stateLeft) : u" start refused");
+  if (!root.empty()) line += u" (runs from " + Text(root) + u")";
+  return line;
+}
+
+Text DatabaseOverrideLine(TextView configFile, const DatabaseCacheOverride& entry, std::int32_t defaultPages)
+{
+  const std::size_t cut = configFile.find_last_of(u"\\/");
+  const Text folder = cut == TextView::npos ? Text() : Text(configFile.substr(0, cut + 1));
+  return folder + u"databases.conf: " + FromUtf8(entry.alias) + u" keeps " +
+         IntToText(ServerCachePages(entry.value, defaultPages)) + u" pages";
 }
 
 bool SettingHolds(const ConfigFilePlan& plan, TextView count)
 {
-  return plan.before.kind == ServerSetting::Kind::Set && ServerCachePages(plan.before.value) == ServerPagesFor(count);
+  switch (plan.before.kind) {
+  case ServerSetting::Kind::Set: return ServerCachePages(plan.before.value, plan.defaultPages) == ServerPagesFor(count);
+  case ServerSetting::Kind::NotSet: return plan.defaultPages == ServerPagesFor(count);
+  default: return false;
+  }
 }
 
 Text CheckedFileLine(TextView path, const ConfigFilePlan& plan, TextView count)
 {
-  const Text line = Text(path) + u": " + SettingDescription(plan.before);
+  const Text line = Text(path) + u": " + SettingDescription(plan.before, plan.defaultPages);
   if (!plan.refusal.empty()) return line + u", cannot be saved: " + plan.refusal;
   if (!plan.rewrites) return line + u", left alone, " + NotAppliedReason(plan);
   if (!plan.takesEffect)

@@ -12,6 +12,8 @@
 #endif
 
 #include "app/ConfigText.h"
+#include "app/IBSystemActions.h"
+#include "app/ServerInstances.h"
 #include "app/ServiceSwitch.h"
 #include "base/Text.h"
 
@@ -20,13 +22,16 @@ namespace fbu {
 // Exit code of a check run that found the value missing from at least one file (the
 // other codes are those of the update: 0 in place, 1 refused or unreadable, 2 nothing).
 inline constexpr int kCheckWouldChange = 4;
+// Exit code of a check run that found the default instance running from a folder whose
+// firebird.conf an update would not change: an update would not reach the server that runs.
+inline constexpr int kCheckNotReached = 3;
 
 // True for "/check" and "-check", in any case.
 bool IsCheckSwitch(TextView argument);
 
 // What the server reads: "DefaultDbCachePages = 1024", "no setting (the server uses 2048
-// pages)", or "unreadable to the server".
-Text SettingDescription(const ServerSetting& setting);
+// pages)" (defaultPages, by its ServerMode), or "unreadable to the server".
+Text SettingDescription(const ServerSetting& setting, std::int32_t defaultPages = kServerDefaultCachePages);
 
 // "<path>: <before> -> DefaultDbCachePages = <value>" for a file saved, with a note when
 // the server does not read the new line; "<path>: left alone, <why>" otherwise.
@@ -36,10 +41,16 @@ Text UpdatedFileLine(TextView path, const ConfigFilePlan& done, TextView value);
 Text VanishedFileLine(TextView path);
 
 // "Service FirebirdServerDefaultInstance: found running, stopped, started, left running",
-// or that it is not installed or could not be controlled.
-Text ServiceLine(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start);
+// or that it is not installed or could not be controlled; then the dependents stopped and
+// started for it, and the folder it runs from when known.
+Text ServiceLine(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start,
+                 TextView serviceName = kFirebirdServiceName, TextView root = {});
 
-// True when the server already uses count's pages from this file's setting.
+// "databases.conf: security.db keeps 50 pages", naming the file beside configFile.
+Text DatabaseOverrideLine(TextView configFile, const DatabaseCacheOverride& entry, std::int32_t defaultPages);
+
+// True when the server already uses count's pages from this file: its setting, or the
+// default of its ServerMode when it has none.
 bool SettingHolds(const ConfigFilePlan& plan, TextView count);
 
 // A file's verdict from its plan, the same for the check and for an update that stops
@@ -91,6 +102,24 @@ struct PlannedFiles {
   std::vector<ConfigFilePlan> plans;
 };
 PlannedFiles PlanConfigFiles(const Text& value);
+
+// A server an update stops and starts again: its file is saved (or, with the folder
+// overridden, it is the default instance), and it was not found stopped.
+struct ServerToRestart {
+  Text name;
+  Text root;         // the folder it runs from; empty when unknown
+  Text guardianName; // its Guardian when that was running, else empty
+};
+struct RestartPlan {
+  std::vector<ServerToRestart> servers;
+  std::vector<Text> lines;               // servers the update leaves alone, and why
+  Text problem;                          // the default instance runs where the update does not reach
+  std::vector<FirebirdService> services; // the Firebird services found
+};
+// Which servers of this machine read which of the files an update (check false) or a
+// check (check true) applies to. Without a readable list of services, the default
+// instance is restarted, as it always was.
+RestartPlan PlanRestarts(const PlannedFiles& planned, bool check = false);
 
 // The check run for "/check COUNT": no service, no file written, no window. Writes a line
 // per file and its outcome to output; returns its exit code.

@@ -1,6 +1,7 @@
 // The check run and the caller's output channel.
 #include "app/RunReport.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "app/IBSystemActions.h"
@@ -136,6 +137,90 @@ PlannedFiles PlanConfigFiles(const Text& value)
   return planned;
 }
 
+namespace {
+
+bool InAny(const std::vector<Text>& roots, const Text& root)
+{
+  return !root.empty() && std::any_of(roots.begin(), roots.end(), [&](const Text& r) { return SameFolder(r, root); });
+}
+
+bool IsDefaultInstance(const FirebirdService& service)
+{
+  return UpperAsciiOnly(service.name) == UpperAsciiOnly(kFirebirdServiceName);
+}
+
+} // namespace
+
+RestartPlan PlanRestarts(const PlannedFiles& planned, bool check)
+{
+  RestartPlan plan;
+  std::vector<Text> saved, reached; // roots of files saved, and of those the server then reads
+  for (std::size_t i = 0; i < planned.found.size() && i < planned.plans.size(); ++i) {
+    if (planned.plans[i].rewrites) saved.push_back(ConfigFileRoot(planned.found[i]));
+    if (planned.plans[i].takesEffect) reached.push_back(ConfigFileRoot(planned.found[i]));
+  }
+  const auto services = FirebirdServiceMap();
+  if (!services) {
+    if (!check) plan.servers.push_back({kFirebirdServiceName, {}, {}});
+    return plan;
+  }
+  plan.services = *services;
+  const bool overridden = FolderOverridden();
+  bool defaultSeen = false;
+  for (const FirebirdService& server : plan.services) {
+    if (server.guardian) continue;
+    const bool isDefault = IsDefaultInstance(server);
+    defaultSeen = defaultSeen || isDefault;
+    const Text head = u"Service " + server.name + u": ";
+    const Text from = server.root.empty() ? Text() : u"runs from " + server.root;
+    // The default instance is started at the end of an update even when it was stopped,
+    // as it always was; another instance found stopped reads its file when it starts.
+    if (server.state == service_state::kStopped && isDefault) {
+      if (!check) plan.servers.push_back({server.name, server.root, {}});
+      continue;
+    }
+    if (server.state == service_state::kStopped) {
+      if (InAny(saved, server.root))
+        plan.lines.push_back(head + (check ? u"stopped" : u"found stopped, left stopped") + u" (" + from +
+                             u"; it reads the file when it starts)");
+      continue;
+    }
+    const bool restart = InAny(saved, server.root) || (isDefault && (overridden || server.root.empty()));
+    if (restart && !check) {
+      const FirebirdService* guardian = FindGuardian(plan.services, server.instance);
+      const bool guarded = guardian && guardian->state != service_state::kStopped && guardian->state != 0;
+      plan.servers.push_back({server.name, server.root, guarded ? guardian->name : Text()});
+    }
+    if (check && !from.empty()) plan.lines.push_back(head + u"running, " + from);
+    if (!isDefault || server.root.empty() || InAny(reached, server.root)) continue;
+    // The default instance runs from a folder whose file does not get the value.
+    if (!overridden) plan.problem = ElsewhereProblem(server.name, server.root, check);
+    if (!restart && !check)
+      plan.lines.push_back(head + u"found running, left running (" + from +
+                           u", whose firebird.conf this run did not change)");
+  }
+  if (!defaultSeen && !check) plan.lines.push_back(u"Service " + Text(kFirebirdServiceName) + u": not installed");
+  return plan;
+}
+
+namespace {
+
+// The server that runs from the file's folder and started before the file was last
+// written, so that it does not yet run with what the file says; empty when none.
+Text RestartPendingFor(const Text& file, const std::vector<FirebirdService>& services)
+{
+  const Text root = ConfigFileRoot(file);
+  for (const FirebirdService& server : services) {
+    if (server.guardian || server.state == service_state::kStopped || !SameFolder(server.root, root)) continue;
+    const auto started = ProcessStartTime(server.processId);
+    const auto written = FileWriteTime(file);
+    if (started && written && *started < *written) return server.name;
+  }
+  return {};
+}
+
+} // namespace
+
 int RunCheck(const std::vector<Text>& arguments, CallerOutput& output)
 {
   try {
@@ -144,11 +229,37 @@ int RunCheck(const std::vector<Text>& arguments, CallerOutput& output)
     CheckPageCountArgument(count);
     CheckCacheFitsMemory(count, PhysicalMemoryBytes());
     const PlannedFiles planned = PlanConfigFiles(count);
-    for (std::size_t i = 0; i < planned.found.size(); ++i)
-      output.WriteLine(CheckedFileLine(planned.found[i], planned.plans[i], count));
-    const int code = CheckExitCode(planned.plans, count);
-    output.WriteLine(code == kNothingFound ? NothingAppliesMessage(FirebirdFolders(), planned.found, planned.plans)
-                                           : CheckSummary(planned.plans, count));
+    const RestartPlan servers = PlanRestarts(planned, true);
+    bool pending = false;
+    for (std::size_t i = 0; i < planned.found.size(); ++i) {
+      Text line = CheckedFileLine(planned.found[i], planned.plans[i], count);
+      if (planned.plans[i].takesEffect) {
+        const Text server = RestartPendingFor(planned.found[i], servers.services);
+        if (!server.empty()) {
+          line += u", restart pending (" + server + u" started before the file was last written)";
+          pending = true;
+        }
+      }
+      output.WriteLine(line);
+      for (const DatabaseCacheOverride& entry : DatabaseOverridesBeside(planned.found[i]))
+        output.WriteLine(DatabaseOverrideLine(planned.found[i], entry, planned.plans[i].defaultPages));
+    }
+    for (const Text& line : servers.lines) output.WriteLine(line);
+    int code = CheckExitCode(planned.plans, count);
+    if (code == kNothingFound) {
+      output.WriteLine(NothingAppliesMessage(FirebirdFolders(), planned.found, planned.plans));
+      return code;
+    }
+    if (!servers.problem.empty()) {
+      output.WriteLine(servers.problem);
+      return kCheckNotReached;
+    }
+    if (code == kUpdateDone && pending) {
+      output.WriteLine(u"Restart pending: the files give the server " + Text(kCachePagesKey) + u" = " + count +
+                       u", but it started before they were last written; an update would restart it.");
+      return kCheckWouldChange;
+    }
+    output.WriteLine(CheckSummary(planned.plans, count));
     return code;
   } catch (const EUpdateIncomplete& e) {
     output.WriteLine(e.Message());

@@ -1,5 +1,8 @@
 #include "app/ServerReading.h"
 
+#include <algorithm>
+#include <optional>
+
 namespace fbu {
 
 namespace {
@@ -36,6 +39,13 @@ std::string_view WithoutComment(std::string_view line)
   return line;
 }
 
+std::string_view Unquoted(std::string_view value)
+{
+  if (value.size() >= 2 && value.starts_with('"') && value.ends_with('"'))
+    return TrimBlanks(value.substr(1, value.size() - 2));
+  return value;
+}
+
 } // namespace
 
 ServerSetting ServerReadsSetting(std::string_view fileBytes, std::string_view key)
@@ -61,10 +71,9 @@ ServerSetting ServerReadsSetting(std::string_view fileBytes, std::string_view ke
   return found;
 }
 
-std::int32_t ServerCachePages(std::string_view value)
+std::int32_t ServerCachePages(std::string_view value, std::int32_t defaultPages)
 {
-  if (value.size() >= 2 && value.starts_with('"') && value.ends_with('"'))
-    value = TrimBlanks(value.substr(1, value.size() - 2));
+  value = Unquoted(value);
   const bool negative = value.starts_with('-');
   std::size_t at = negative ? 1 : 0;
   std::uint32_t count = 0; // wraps as the server's count does
@@ -84,8 +93,61 @@ std::int32_t ServerCachePages(std::string_view value)
     count = shift < 0 || at + 1 != value.size() ? 0 : count << shift;
   }
   const auto pages = static_cast<std::int32_t>(negative ? 0u - count : count);
-  if (pages < 0) return kServerDefaultCachePages;
+  if (pages < 0) return defaultPages;
   return pages < kServerFewestCachePages ? kServerFewestCachePages : pages;
+}
+
+std::int32_t ServerDefaultCachePages(std::string_view fileBytes)
+{
+  const ServerSetting mode = ServerReadsSetting(fileBytes, "ServerMode");
+  if (mode.kind != ServerSetting::Kind::Set) return kServerDefaultCachePages;
+  const std::string_view name = Unquoted(mode.value);
+  for (const std::string_view shared : {"SuperClassic", "ThreadedShared", "Classic", "MultiProcess"})
+    if (SameAsciiIgnoreCase(name, shared)) return kSharedModeDefaultCachePages;
+  return kServerDefaultCachePages;
+}
+
+std::vector<DatabaseCacheOverride> DatabaseCacheOverrides(std::string_view fileBytes, std::string_view key)
+{
+  std::vector<DatabaseCacheOverride> found;
+  std::string alias;                            // the last entry seen outside a block
+  bool inBlock = false;                         // between an entry's braces
+  bool blockOwned = false;                      // the block belongs to an entry
+  std::optional<DatabaseCacheOverride> pending; // the block's setting, kept when it closes
+  std::size_t start = 0;
+  while (start < fileBytes.size()) {
+    const std::size_t end = std::min(fileBytes.find('\n', start), fileBytes.size());
+    std::string_view line = TrimBlanks(WithoutComment(TrimBlanks(fileBytes.substr(start, end - start))));
+    start = end + 1;
+    if (line.starts_with('\0')) return {};
+    if (!inBlock) {
+      bool opens = line.ends_with('{');
+      if (opens) line = TrimBlanks(line.substr(0, line.size() - 1));
+      const std::size_t equals = line.find('=');
+      if (equals != std::string_view::npos) {
+        alias = std::string(UpToNul(TrimBlanks(line.substr(0, equals))));
+      } else if (!line.empty()) {
+        alias.clear();
+      }
+      if (opens) {
+        inBlock = true;
+        blockOwned = !alias.empty();
+        pending.reset();
+      }
+      continue;
+    }
+    if (line == "}") {
+      if (blockOwned && pending) found.push_back(*pending);
+      inBlock = false;
+      alias.clear();
+      continue;
+    }
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos || pending) continue;
+    if (SameAsciiIgnoreCase(UpToNul(TrimBlanks(line.substr(0, equals))), key))
+      pending = DatabaseCacheOverride{alias, std::string(UpToNul(TrimBlanks(line.substr(equals + 1))))};
+  }
+  return found;
 }
 
 } // namespace fbu

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace fbu {
 
@@ -29,15 +30,38 @@ struct ServerSetting {
 // The setting of key that the server reads from a file holding these bytes.
 ServerSetting ServerReadsSetting(std::string_view fileBytes, std::string_view key);
 
-// With no setting at all, a SuperServer attachment gets this many pages.
+// With no setting at all, a SuperServer attachment gets this many pages; a Classic or
+// SuperClassic server, where every attachment has a cache of its own, gives it fewer.
 inline constexpr std::int32_t kServerDefaultCachePages = 2048;
+inline constexpr std::int32_t kSharedModeDefaultCachePages = 256;
 // Fewer pages than this are never used.
 inline constexpr std::int32_t kServerFewestCachePages = 50;
 
+// The pages the server uses without a setting, by the ServerMode the file sets (read by
+// the same rules as any setting, any case, quotes allowed): 256 for SuperClassic,
+// ThreadedShared, Classic and MultiProcess; 2048 for Super, ThreadedDedicated, no
+// setting, an unknown mode or a file the server refuses.
+std::int32_t ServerDefaultCachePages(std::string_view fileBytes);
+
 // The cache pages the server uses for a setting's value: within double quotes or not, an
 // optional '-', decimal digits and an optional k, m or g (times 1024 each), kept in 32
-// bits; any other form reads as 0. A negative count means the default; fewer than the
-// fewest pages give the fewest.
-std::int32_t ServerCachePages(std::string_view value);
+// bits; any other form reads as 0. A negative count means the default (defaultPages);
+// fewer than the fewest pages give the fewest.
+std::int32_t ServerCachePages(std::string_view value, std::int32_t defaultPages = kServerDefaultCachePages);
+
+// A database whose entry in databases.conf sets its own cache pages, which win over
+// firebird.conf for that database.
+struct DatabaseCacheOverride {
+  std::string alias; // the entry's name, as written
+  std::string value; // the setting's value, as the server reads it
+  friend bool operator==(const DatabaseCacheOverride&, const DatabaseCacheOverride&) = default;
+};
+
+// The entries of a databases.conf that set key inside their braces: "alias = path" then
+// a block "{ ... }" (the opening brace at the end of the entry's line or on a line of its
+// own) holding "key = value" lines. Lines, blanks, comments and NULs as the server reads
+// them; the first setting in a block counts. A block without an entry before it, or one
+// never closed, gives nothing.
+std::vector<DatabaseCacheOverride> DatabaseCacheOverrides(std::string_view fileBytes, std::string_view key);
 
 } // namespace fbu

@@ -9,12 +9,20 @@ namespace {
 
 using std::chrono::milliseconds;
 
-// Polls while keepWaiting holds for the last status, until the bound passes or a query
-// fails. Answers the last status seen.
+// How long a wait gives a service to show progress after its last status.
+std::chrono::milliseconds StepBound(const ServiceStatusReport& status)
+{
+  return std::max(milliseconds(status.waitHintMs), kServiceWaitBound);
+}
+
+// Polls while keepWaiting holds for the last status, as long as the service moves on (a
+// new check point or state within its step bound) and the phase's ceiling is not
+// reached, or until a query fails. Answers the last status seen.
 ServiceStatusReport WaitWhile(const std::function<bool(std::uint32_t)>& keepWaiting, ServiceStatusReport last,
                               ServicePort& port, const std::function<void()>& pump, WaitClock& clock)
 {
-  const auto deadline = clock.Now() + kServiceWaitBound;
+  const auto ceiling = clock.Now() + kServicePhaseCeiling;
+  auto deadline = std::min(clock.Now() + StepBound(last), ceiling);
   while (keepWaiting(last.state)) {
     const auto now = clock.Now();
     if (now >= deadline) break;
@@ -24,7 +32,9 @@ ServiceStatusReport WaitWhile(const std::function<bool(std::uint32_t)>& keepWait
     if (afterPump < next) clock.Sleep(std::chrono::duration_cast<milliseconds>(next - afterPump));
     const auto status = port.Query();
     if (!status) break;
+    const bool moved = status->checkPoint != last.checkPoint || status->state != last.state;
     last = *status;
+    if (moved) deadline = std::min(clock.Now() + StepBound(last), ceiling);
   }
   return last;
 }
@@ -55,13 +65,37 @@ ServiceStatusReport Settle(ServiceSwitchOutcome& outcome, bool (*keepWaiting)(st
   return last;
 }
 
+DependentOutcome SwitchDependent(bool start, const Text& name, ServicePort& port, const std::function<void()>& pump,
+                                 WaitClock& clock)
+{
+  DependentOutcome done{name};
+  const std::unique_ptr<ServicePort> other = port.PortFor(name);
+  if (!other) return done;
+  const ServiceSwitchOutcome switched = RunServiceSwitch(start, *other, pump, clock);
+  done.result = switched.result;
+  done.stateLeft = switched.stateLeft;
+  done.error = switched.error;
+  return done;
+}
+
+void StopDependents(ServiceSwitchOutcome& outcome, ServicePort& port, const std::function<void()>& pump,
+                    WaitClock& clock)
+{
+  for (const Text& name : port.ActiveDependents())
+    outcome.dependents.push_back(SwitchDependent(false, name, port, pump, clock));
+}
+
 void StopPhase(ServiceSwitchOutcome& outcome, const ServiceStatusReport& found, ServicePort& port,
                const std::function<void()>& pump, WaitClock& clock)
 {
   // A service on its way up would read the old value: let it get there, then stop it.
   if (StartingOrResuming(found.state)) Settle(outcome, StartingOrResuming, found, port, pump, clock);
   if (outcome.stateLeft != service_state::kRunning) return;
-  const auto answer = port.SendStop();
+  auto answer = port.SendStop();
+  if (!answer && port.LastError() == kDependentServicesRunning) {
+    StopDependents(outcome, port, pump, clock);
+    answer = port.SendStop();
+  }
   if (!answer) {
     outcome.error = port.LastError();
     return;
@@ -115,7 +149,7 @@ std::chrono::milliseconds ServicePollInterval(std::uint32_t waitHintMs) noexcept
 }
 
 ServiceSwitchOutcome RunServiceSwitch(bool start, ServicePort& port, const std::function<void()>& pump,
-                                      WaitClock& clock)
+                                      WaitClock& clock, const std::vector<Text>& restartAfter)
 {
   ServiceSwitchOutcome outcome;
   if (!port.OpenManager()) {
@@ -135,6 +169,10 @@ ServiceSwitchOutcome RunServiceSwitch(bool start, ServicePort& port, const std::
   outcome.stateFound = outcome.stateLeft = status->state;
   if (start) {
     StartPhase(outcome, *status, port, pump, clock);
+    // Dependents need their server: they start once it runs.
+    if (outcome.stateLeft == service_state::kRunning)
+      for (auto name = restartAfter.rbegin(); name != restartAfter.rend(); ++name)
+        outcome.dependents.push_back(SwitchDependent(true, *name, port, pump, clock));
   } else {
     StopPhase(outcome, *status, port, pump, clock);
   }

@@ -7,7 +7,11 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <vector>
+
+#include "base/Text.h"
 
 namespace fbu {
 
@@ -22,8 +26,13 @@ inline constexpr std::uint32_t kPausePending = 6;
 inline constexpr std::uint32_t kPaused = 7;
 } // namespace service_state
 
-// Each wait for STOPPED ends after this long; a stop that was accepted still counts.
+// A wait goes on while the service shows progress (its check point or state moves); each
+// step without progress ends after the service's wait hint, but never sooner than this.
+// A stop that was accepted still counts when a wait ends.
 inline constexpr std::chrono::milliseconds kServiceWaitBound = std::chrono::seconds(30);
+// However steadily a service moves on, one phase waits no longer than this: a server
+// with many attachments may need minutes to stop.
+inline constexpr std::chrono::milliseconds kServicePhaseCeiling = std::chrono::minutes(10);
 // Polls follow a tenth of the service's own wait hint, kept within these limits so a
 // missing hint does not spin and a large one does not make the wait sluggish.
 inline constexpr std::chrono::milliseconds kServicePollMin{50};
@@ -33,10 +42,21 @@ struct ServiceStatusReport {
   std::uint32_t state = 0;
   std::uint32_t waitHintMs = 0;
   std::uint32_t exitCode = 0; // dwWin32ExitCode: why a service stopped by itself
+  std::uint32_t checkPoint = 0;
 };
 
 // The system error code for a service that is not installed.
 inline constexpr std::uint32_t kServiceDoesNotExist = 1060;
+// A stop refused because other running services depend on the service.
+inline constexpr std::uint32_t kDependentServicesRunning = 1051;
+
+// A service that depends on the server, stopped before it and started after it.
+struct DependentOutcome {
+  Text name;
+  bool result = false;         // the stop (stop phase) or start (start phase) was accepted
+  std::uint32_t stateLeft = 0; // the last state seen; 0 when it could not be read
+  std::uint32_t error = 0;     // system error of the call that failed
+};
 
 // What one phase found and did. result is what SwitchFirebirdService answers; the rest
 // lets the update tell the operator whether the server runs with the new value.
@@ -49,6 +69,9 @@ struct ServiceSwitchOutcome {
   bool waitEnded = false;        // a wait ended with the service still in the state it waited on
   std::uint32_t error = 0;       // system error of the call that failed, 0 when none did
   std::uint32_t serviceExit = 0; // the exit code a service stopped with while starting
+  // The services that depend on this one: stopped so that it could stop (stop phase),
+  // started again once it runs (start phase), in the order handled.
+  std::vector<DependentOutcome> dependents;
 };
 
 // The calls the switch makes on one service, in the order it makes them. The port owns
@@ -64,6 +87,10 @@ public:
   // The stop control; the status the service answered with, or nothing when refused.
   virtual std::optional<ServiceStatusReport> SendStop() = 0;
   virtual bool Start() = 0;
+  // The running services that depend on this one, in an order they can be stopped in.
+  virtual std::vector<Text> ActiveDependents() = 0;
+  // A port of the same manager on another service.
+  virtual std::unique_ptr<ServicePort> PortFor(const Text& serviceName) = 0;
 };
 
 class WaitClock {
@@ -88,9 +115,15 @@ std::chrono::milliseconds ServicePollInterval(std::uint32_t waitHintMs) noexcept
 // that is starting or resuming settle first and stops it if it then runs; it waits for
 // an accepted stop to finish. The start phase waits for a stop in progress to finish and,
 // after a start it sent, for the service to leave START_PENDING, so that a service that
-// fails while starting is seen. Each wait ends after kServiceWaitBound. pump, when not empty, runs
+// fails while starting is seen. Each wait goes on while the service makes progress, a step
+// bounded by its wait hint (at least kServiceWaitBound), the phase by kServicePhaseCeiling. pump, when not empty, runs
 // between the polls of a wait. Exceptions of the port, the clock or pump pass through.
+//
+// A stop refused because services depend on the server (kDependentServicesRunning) stops
+// those that run, each with the same waits, and sends the stop again; the outcome names
+// them. The start phase starts restartAfter (the dependents its stop phase stopped), in
+// reverse order, once the service runs.
 ServiceSwitchOutcome RunServiceSwitch(bool start, ServicePort& port, const std::function<void()>& pump,
-                                      WaitClock& clock);
+                                      WaitClock& clock, const std::vector<Text>& restartAfter = {});
 
 } // namespace fbu

@@ -1,6 +1,9 @@
 #include <windows.h>
 
+#include <cstddef>
+#include <memory>
 #include <new>
+#include <vector>
 
 #include "app/IBSystemActions.h"
 #include "app/ServiceSwitch.h"
@@ -15,43 +18,76 @@ static_assert(service_state::kStopped == SERVICE_STOPPED && service_state::kStar
 
 namespace {
 
-constexpr DWORD kManagerAccess = 0xF003F; // SC_MANAGER_ALL_ACCESS
-constexpr DWORD kServiceAccess = SERVICE_STOP | SERVICE_START | SERVICE_QUERY_STATUS;
-static_assert(kManagerAccess == SC_MANAGER_ALL_ACCESS && kServiceAccess == 0x34);
+// Only what each call needs, so that an account granted control of the Firebird
+// services suffices: connecting to the manager, and per phase stop or start.
+constexpr DWORD kManagerAccess = SC_MANAGER_CONNECT;
+constexpr DWORD kStopAccess = SERVICE_STOP | SERVICE_QUERY_STATUS | SERVICE_ENUMERATE_DEPENDENTS;
+constexpr DWORD kStartAccess = SERVICE_START | SERVICE_QUERY_STATUS;
 
 ServiceStatusReport Report(const SERVICE_STATUS& status)
 {
-  return {status.dwCurrentState, status.dwWaitHint, status.dwWin32ExitCode};
+  return {status.dwCurrentState, status.dwWaitHint, status.dwWin32ExitCode, status.dwCheckPoint};
 }
 
-// The local service control manager and the Firebird service in it.
+// The local service control manager and one service in it, opened for one phase.
 class ScmServicePort final : public ServicePort {
 public:
-  std::uint32_t LastError() override { return GetLastError(); }
+  ScmServicePort(Text name, bool start) : name_(std::move(name)), start_(start) {}
+  std::uint32_t LastError() override { return lastError_ ? lastError_ : GetLastError(); }
   bool OpenManager() override
   {
+    lastError_ = 0;
     manager_.reset(OpenSCManagerW(nullptr, nullptr, kManagerAccess));
     return static_cast<bool>(manager_);
   }
   bool OpenNamedService() override
   {
-    const Text name = kFirebirdServiceName;
-    service_.reset(OpenServiceW(manager_.get(), WidePtr(name), kServiceAccess));
+    lastError_ = 0;
+    service_.reset(OpenServiceW(manager_.get(), WidePtr(name_), start_ ? kStartAccess : kStopAccess));
     return static_cast<bool>(service_);
   }
   std::optional<ServiceStatusReport> Query() override
   {
+    lastError_ = 0;
     if (!QueryServiceStatus(service_.get(), &status_)) return std::nullopt;
     return Report(status_);
   }
   std::optional<ServiceStatusReport> SendStop() override
   {
-    if (!ControlService(service_.get(), SERVICE_CONTROL_STOP, &status_)) return std::nullopt;
+    lastError_ = 0;
+    if (!ControlService(service_.get(), SERVICE_CONTROL_STOP, &status_)) {
+      lastError_ = GetLastError(); // kept: the caller may ask after other calls
+      return std::nullopt;
+    }
     return Report(status_);
   }
-  bool Start() override { return StartServiceW(service_.get(), 0, nullptr) != FALSE; }
+  bool Start() override
+  {
+    lastError_ = 0;
+    return StartServiceW(service_.get(), 0, nullptr) != FALSE;
+  }
+  std::vector<Text> ActiveDependents() override
+  {
+    DWORD needed = 0;
+    DWORD count = 0;
+    if (EnumDependentServicesW(service_.get(), SERVICE_ACTIVE, nullptr, 0, &needed, &count)) return {};
+    if (GetLastError() != ERROR_MORE_DATA || needed == 0) return {};
+    std::vector<std::byte> block(needed);
+    auto* entries = reinterpret_cast<ENUM_SERVICE_STATUSW*>(block.data());
+    if (!EnumDependentServicesW(service_.get(), SERVICE_ACTIVE, entries, needed, &needed, &count)) return {};
+    std::vector<Text> names;
+    for (DWORD i = 0; i < count; ++i) names.push_back(FromWide(entries[i].lpServiceName));
+    return names;
+  }
+  std::unique_ptr<ServicePort> PortFor(const Text& serviceName) override
+  {
+    return std::make_unique<ScmServicePort>(serviceName, start_);
+  }
 
 private:
+  Text name_;
+  bool start_;
+  DWORD lastError_ = 0;
   UniqueScHandle manager_;
   UniqueScHandle service_; // declared last: closed before the manager
   SERVICE_STATUS status_{};
@@ -66,10 +102,16 @@ bool SwitchFirebirdService(bool Start)
 
 ServiceSwitchOutcome SwitchFirebirdService(bool Start, const std::function<void()>& pump)
 {
+  return SwitchService(kFirebirdServiceName, Start, pump);
+}
+
+ServiceSwitchOutcome SwitchService(const Text& name, bool start, const std::function<void()>& pump,
+                                   const std::vector<Text>& restartAfter)
+{
   try {
-    ScmServicePort port;
+    ScmServicePort port(name, start);
     SteadyWaitClock clock;
-    return RunServiceSwitch(Start, port, pump, clock);
+    return RunServiceSwitch(start, port, pump, clock, restartAfter);
   } catch (const std::bad_alloc&) {
     ServiceSwitchOutcome failed;
     failed.error = ERROR_NOT_ENOUGH_MEMORY;

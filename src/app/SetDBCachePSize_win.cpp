@@ -122,11 +122,20 @@ bool TakesEffect(const ConfigFilePlan& plan)
   return plan.takesEffect;
 }
 
+// One server's part of an update: its Guardian's stop, its own stop and start.
+struct ServerRestart {
+  ServerToRestart server;
+  ServiceSwitchOutcome guardianStop, stop, start;
+};
+
 } // namespace
 
 bool DesktopIsVisible()
 {
   if (const auto forced = seams::DesktopVisibility()) return *forced;
+  // Session 0 is the services' session: nobody there can see or answer a box.
+  DWORD session = 0;
+  if (ProcessIdToSessionId(GetCurrentProcessId(), &session) && session == 0) return false;
   USEROBJECTFLAGS flags{};
   DWORD needed = 0;
   HWINSTA station = GetProcessWindowStation();
@@ -314,16 +323,31 @@ void TDBConfigForm::Button1Click(void* /*Sender*/)
     throw EUpdateIncomplete(RefusedFilesMessage(planned.found, planned.plans), kUpdateFailed);
   }
   std::vector<Text> files;
+  const auto tellFile = [this](const Text& file, const ConfigFilePlan& plan, const Text& line) {
+    runLines_.push_back(line);
+    for (const DatabaseCacheOverride& entry : DatabaseOverridesBeside(file))
+      runLines_.push_back(DatabaseOverrideLine(file, entry, plan.defaultPages));
+  };
   for (std::size_t i = 0; i < planned.found.size(); ++i) {
     if (planned.plans[i].rewrites) {
       files.push_back(planned.found[i]);
     } else {
-      runLines_.push_back(UpdatedFileLine(planned.found[i], planned.plans[i], Value));
+      tellFile(planned.found[i], planned.plans[i], UpdatedFileLine(planned.found[i], planned.plans[i], Value));
     }
   }
 
+  // The servers whose file this run saves are stopped and started again around the save.
+  const RestartPlan restarts = PlanRestarts(planned);
   const auto pump = [this] { PumpMessages(); };
-  const ServiceSwitchOutcome stop = SwitchFirebirdService(false, pump);
+  std::vector<ServerRestart> servers;
+  for (const ServerToRestart& server : restarts.servers) {
+    ServerRestart& restart = servers.emplace_back(ServerRestart{server});
+    // Stopped first, so that it neither takes the server's stop as its own end halfway
+    // nor starts the server again while the files are saved.
+    if (!restart.server.guardianName.empty())
+      restart.guardianStop = SwitchService(restart.server.guardianName, false, pump);
+    restart.stop = SwitchService(server.name, false, pump);
+  }
   std::vector<ConfigFilePlan> done;
   std::vector<Text> saved;
   std::size_t reached = 0; // files taken so far, the failing one included
@@ -339,21 +363,40 @@ void TDBConfigForm::Button1Click(void* /*Sender*/)
       }
       done.push_back(*plan);
       if (plan->rewrites) saved.push_back(file);
-      runLines_.push_back(UpdatedFileLine(file, *plan, Value));
+      tellFile(file, *plan, UpdatedFileLine(file, *plan, Value));
     }
   } catch (const std::exception& e) {
     error = ExceptionText(e);
   } catch (...) {
     error = u"Unknown error";
   }
-  const ServiceSwitchOutcome start = SwitchFirebirdService(true, pump);
-  runLines_.push_back(ServiceLine(stop, start));
-  const Text problem = ServiceProblem(stop, start);
+  Text stoppedProblems, otherProblems;
+  const auto addProblem = [](Text& to, const Text& problem) {
+    if (!problem.empty()) to += (to.empty() ? u"" : u"\n\n") + problem;
+  };
+  for (ServerRestart& restart : servers) {
+    std::vector<Text> dependents;
+    for (const DependentOutcome& d : restart.stop.dependents)
+      if (d.result) dependents.push_back(d.name);
+    restart.start = SwitchService(restart.server.name, true, pump, dependents);
+    runLines_.push_back(ServiceLine(restart.stop, restart.start, restart.server.name, restart.server.root));
+    addProblem(LeftStopped(restart.stop, restart.start) ? stoppedProblems : otherProblems,
+               ServiceProblem(restart.stop, restart.start, restart.server.name));
+    if (restart.server.guardianName.empty()) continue;
+    // Started once its server runs: it adopts the running server.
+    const ServiceSwitchOutcome guardian = SwitchService(restart.server.guardianName, true, pump);
+    runLines_.push_back(ServiceLine(restart.guardianStop, guardian, restart.server.guardianName));
+    addProblem(otherProblems, GuardianProblem(restart.guardianStop, guardian, restart.server.guardianName));
+  }
+  for (const Text& line : restarts.lines) runLines_.push_back(line);
+  addProblem(otherProblems, restarts.problem);
+  Text problem = stoppedProblems;
+  addProblem(problem, otherProblems);
   if (error) {
     // The error may come after the last file was taken: then no file is left unreached.
     const auto next = files.begin() + static_cast<std::ptrdiff_t>(std::min(reached, files.size()));
     Text message = FileErrorMessage(*error, saved, std::vector<Text>(next, files.end()));
-    if (!problem.empty()) message += u"\n\n" + problem;
+    if (!problem.empty()) message = stoppedProblems.empty() ? message + u"\n\n" + problem : problem + u"\n\n" + message;
     throw EUpdateIncomplete(message, kUpdateFailed);
   }
   // The files changed after they were read, and none now holds the value where it counts.

@@ -2,6 +2,8 @@
 
 #include "app/IBSystemActions.h"
 
+#include <algorithm>
+
 namespace fbu {
 
 namespace {
@@ -58,10 +60,38 @@ Text FileErrorMessage(TextView error, const std::vector<Text>& saved, const std:
   return Text(error) + u"\n\nSaved before the error:" + FileList(saved) + u"\nNot reached:" + FileList(notReached);
 }
 
-Text ServiceProblem(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start)
+bool LeftStopped(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start)
 {
-  if (!start.installed) return {};
-  const Text head = Text(u"The new value was written, but the service ") + kFirebirdServiceName;
+  const bool wasUp = stop.stateFound != 0 && stop.stateFound != st::kStopped && stop.stateFound != st::kStopPending;
+  return start.installed && wasUp && (start.stateLeft == st::kStopped || start.stateLeft == st::kStopPending);
+}
+
+namespace {
+
+// Dependents stopped for the server and not running again.
+Text DependentsProblem(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start, TextView serviceName)
+{
+  Text text;
+  for (const DependentOutcome& stopped : stop.dependents) {
+    if (!stopped.result) {
+      text += u" The service " + stopped.name + u", which depends on " + Text(serviceName) + u", did not stop" +
+              (stopped.error ? u" (" + SysErrorMessage(stopped.error) + u")" : Text()) + u".";
+      continue;
+    }
+    const auto again = std::find_if(start.dependents.begin(), start.dependents.end(),
+                                    [&](const DependentOutcome& d) { return d.name == stopped.name; });
+    if (again != start.dependents.end() && again->result && again->stateLeft == st::kRunning) continue;
+    text += u" The service " + stopped.name + u", which depends on " + Text(serviceName) +
+            u", was stopped and is not running again";
+    if (again != start.dependents.end() && again->error) text += u" (" + SysErrorMessage(again->error) + u")";
+    text += u".";
+  }
+  return text;
+}
+
+Text ServerProblem(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start, TextView serviceName)
+{
+  const Text head = u"The new value was written, but the service " + Text(serviceName);
   if (start.stateFound == 0)
     return WithCause(head + u" could not be controlled", start.error) +
            u", so the new value takes effect at its next restart.";
@@ -72,10 +102,50 @@ Text ServiceProblem(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome
   if (stop.waitEnded && stillStarting) return head + u" was still starting when the wait ended" + later;
   if (start.stateLeft == st::kRunning) {
     // Running all along because it refused to stop: it still holds the old value.
-    if (stop.stateFound == st::kRunning && !stop.result) return head + u" did not stop" + later;
+    if (stop.stateFound == st::kRunning && !stop.result) {
+      Text text = head + u" did not stop" + later;
+      if (stop.error) text += u" The stop was refused: " + SysErrorMessage(stop.error);
+      return text;
+    }
     return head + u" was not stopped and started again by this update" + later;
   }
-  return head + u" is not running again: " + WhyNotRunning(start) + u".";
+  Text text = head + u" is not running again: " + WhyNotRunning(start) + u".";
+  if (LeftStopped(stop, start))
+    text = u"The Firebird server " + Text(serviceName) + u" is stopped" +
+           (start.stateLeft == st::kStopPending ? u" (still stopping when the wait ended)" : u"") +
+           u" and was not started again; start it to bring it back. " + text;
+  return text;
+}
+
+} // namespace
+
+Text ServiceProblem(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start, TextView serviceName)
+{
+  if (!start.installed) return {};
+  Text text = ServerProblem(stop, start, serviceName);
+  const Text dependents = DependentsProblem(stop, start, serviceName);
+  if (text.empty() && !dependents.empty()) return dependents.substr(1);
+  return text + dependents;
+}
+
+Text GuardianProblem(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start, TextView serviceName)
+{
+  if (start.stateLeft == st::kRunning) return {};
+  if (start.stateFound == 0)
+    return WithCause(u"The Guardian service " + Text(serviceName) + u" could not be controlled", start.error) +
+           u", so the server runs unguarded.";
+  Text text = u"The Guardian service " + Text(serviceName) + u" ran before the update and is not running again: " +
+              WhyNotRunning(start) + u"; the server runs unguarded.";
+  if (!stop.result && stop.error) text += u" Its stop was refused: " + SysErrorMessage(stop.error);
+  return text;
+}
+
+Text ElsewhereProblem(TextView serviceName, TextView root, bool check)
+{
+  return (check ? u"An update would not reach the server that runs: the service " : u"The service ") +
+         Text(serviceName) + u" runs from " + Text(root) + u", whose firebird.conf " +
+         (check ? u"an update would not change" : u"this run did not change") +
+         u", so that server does not use the new value.";
 }
 
 Text NotAppliedReason(const ConfigFilePlan& plan)

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/ConfigText.h"
+#include "app/IBSystemActions.h"
 #include "app/ServiceSwitch.h"
 #include "base/Exceptions.h"
 #include "base/Text.h"
@@ -42,7 +43,19 @@ Text NothingAppliesMessage(const std::vector<Text>& foldersSearched, const std::
 Text FileErrorMessage(TextView error, const std::vector<Text>& saved, const std::vector<Text>& notReached);
 
 // The sentence telling that the new value does not take effect now, judged from the two
-// phases of an update; empty when the service runs again or is not installed.
-Text ServiceProblem(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start);
+// phases of an update; empty when the service runs again or is not installed. When the
+// server was running and is left stopped (or still stopping), its first words say so.
+// Dependents the stop phase stopped and the start phase did not start again are named.
+Text ServiceProblem(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start,
+                    TextView serviceName = kFirebirdServiceName);
+
+// Whether the two phases left a server that was running stopped or stopping.
+bool LeftStopped(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start);
+
+// A Guardian that ran before the update and does not run after it; empty when it runs.
+Text GuardianProblem(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start, TextView serviceName);
+
+// The default instance runs from root, whose firebird.conf the update did not change.
+Text ElsewhereProblem(TextView serviceName, TextView root, bool check);
 
 } // namespace fbu

@@ -150,6 +150,7 @@ DemoInstallation::~DemoInstallation()
     SetServiceControl("");
     SendServiceControl(standin::kReloadControl);
   }
+  others_.clear();  // Guardians and other instances go first
   service_.reset(); // stopped and deleted before its executable is removed
   RemoveTree(root_);
 }
@@ -170,6 +171,30 @@ bool DemoInstallation::StartService()
 void DemoInstallation::RemoveService()
 {
   service_.reset();
+}
+
+void DemoInstallation::AddService(const std::wstring& name, const std::wstring& instance, bool inBin,
+                                  const std::wstring& switches, bool start)
+{
+  const std::wstring folder = root_ + L"\\" + instance + (inBin ? L"\\bin" : L"");
+  const std::wstring exe = folder + L"\\" + name + L".exe";
+  if (!CopyFileW(BuiltFile(L"FBU_STANDIN").c_str(), exe.c_str(), FALSE))
+    throw std::runtime_error("cannot copy the stand-in service");
+  auto& service = *others_.emplace_back(std::make_unique<ScopedService>(name, L"\"" + exe + L"\" " + switches));
+  if (start && (!service.Start() || !service.WaitForState(SERVICE_RUNNING)))
+    throw std::runtime_error("the stand-in service does not start: " + Narrow(name));
+}
+
+DWORD DemoInstallation::ServiceStateOf(const std::wstring& name) const
+{
+  for (const auto& other : others_)
+    if (other->Name() == name) return other->State();
+  return name == kServiceName ? ServiceState() : 0;
+}
+
+std::vector<std::string> DemoInstallation::StartsIn(const std::wstring& instance) const
+{
+  return StandinStartValues(root_ + L"\\" + instance);
 }
 
 void DemoInstallation::RemoveConfigFiles()
@@ -215,8 +240,11 @@ std::vector<std::wstring> DemoInstallation::StrayFiles() const
     if (!find) continue;
     do {
       const std::wstring name = data.cFileName;
-      if (name != L"." && name != L".." && name != L"bin" && name != L"firebird.conf" && name != L"standin-starts.log")
-        stray.push_back(folder + L"\\" + name);
+      // Besides the installation's own files: a stand-in installed in the folder itself,
+      // and a databases.conf a row writes.
+      const bool own = name == L"." || name == L".." || name == L"bin" || name == L"firebird.conf" ||
+                       name == L"standin-starts.log" || name == L"databases.conf" || name.ends_with(L".exe");
+      if (!own) stray.push_back(folder + L"\\" + name);
     } while (FindNextFileW(find.get(), &data));
   }
   return stray;

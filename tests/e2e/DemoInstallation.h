@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -58,11 +59,22 @@ public:
   // Deletes every firebird.conf the program could find (the hidden one stays).
   void RemoveConfigFiles();
 
+  // Installs another stand-in service from an instance folder, its executable in the
+  // folder itself (3.0 and later) or in its bin folder, with switches appended to its
+  // command line ("-guardian <server>" makes it a Guardian); started and waited for when
+  // start. Removed before the default instance.
+  void AddService(const std::wstring& name, const std::wstring& instance, bool inBin, const std::wstring& switches,
+                  bool start);
+  DWORD ServiceStateOf(const std::wstring& name) const;
+  // The values the stand-in running from an instance folder read at its starts.
+  std::vector<std::string> StartsIn(const std::wstring& instance) const;
+
 private:
   std::wstring root_;
   std::wstring serviceInstance_;
   std::wstring hiddenConfig_;
   mutable std::optional<ScopedService> service_; // its queries are not const
+  std::vector<std::unique_ptr<ScopedService>> others_;
 };
 
 // The real program's dialog, from outside.

@@ -25,6 +25,10 @@ namespace fbu::test {
 namespace {
 
 constexpr DWORD kRunTimeoutMs = 90000;
+// How long a Guardian may take to notice that its server stopped.
+constexpr DWORD kGuardianEndMs = 5000;
+// A write clearly later than the server's start, whatever the clocks' resolution.
+constexpr DWORD kWriteAfterStartMs = 50;
 
 // What a row may arrange around one run.
 struct Scene {
@@ -88,16 +92,22 @@ void RefuseStop(Scene& s)
   ASSERT_TRUE(s.demo.SendServiceControl(standin::kReloadControl));
 }
 
+// A staging root named by "ProgramFiles(86)", with one instance folder whose file sets 75.
+void UseStagingRoot(Scene& s, const wchar_t* rootName, const std::wstring& instanceName)
+{
+  s.otherRoot.emplace(rootName);
+  const std::wstring firebird = *s.otherRoot / L"Firebird";
+  CreateDirectoryW(firebird.c_str(), nullptr);
+  CreateDirectoryW((firebird + L"\\" + instanceName).c_str(), nullptr);
+  WriteFileBytes(firebird + L"\\" + instanceName + L"\\firebird.conf", "DefaultDbCachePages = 75\r\n");
+  s.SetEnv(L"ProgramFiles(86)", s.otherRoot->Path());
+}
+
 // A staging copy named by "ProgramFiles(86)": the run stays in it, even where
 // "ProgramW6432" names the live installation.
 void StagingRoot(Scene& s)
 {
-  s.otherRoot.emplace(L"fbu-x86");
-  const std::wstring instance = *s.otherRoot / L"Firebird";
-  CreateDirectoryW(instance.c_str(), nullptr);
-  CreateDirectoryW((instance + L"\\Firebird_x86").c_str(), nullptr);
-  WriteFileBytes(instance + L"\\Firebird_x86\\firebird.conf", "DefaultDbCachePages = 75\r\n");
-  s.SetEnv(L"ProgramFiles(86)", s.otherRoot->Path());
+  UseStagingRoot(s, L"fbu-x86", L"Firebird_x86");
   const std::wstring& server = s.demo.Root();
   s.SetEnv(L"ProgramW6432", server.substr(0, server.rfind(L'\\')));
 }
@@ -191,12 +201,7 @@ void UpdateAgreesWithTheCheck(Scene& s)
 // Non-ASCII names in the paths the output tells: a staging root holding them.
 void NonAsciiRoot(Scene& s)
 {
-  s.otherRoot.emplace(L"fbu-\u00dc\u4e2d");
-  const std::wstring instance = *s.otherRoot / L"Firebird";
-  CreateDirectoryW(instance.c_str(), nullptr);
-  CreateDirectoryW((instance + L"\\Firebird_\u00e9").c_str(), nullptr);
-  WriteFileBytes(instance + L"\\Firebird_\u00e9\\firebird.conf", "DefaultDbCachePages = 75\r\n");
-  s.SetEnv(L"ProgramFiles(86)", s.otherRoot->Path());
+  UseStagingRoot(s, L"fbu-\u00dc\u4e2d", L"Firebird_\u00e9");
 }
 
 // The output is in the code page the caller's tools decode with: its console's, else the
@@ -298,12 +303,102 @@ void CloseWhileReportIsUp(ProgramRun& run)
                                   ScaledMs(kRunTimeoutMs), &result));
 }
 
+// A second instance (3.0 layout: the executable in the installation root) running from
+// Firebird_3_0, whose file the update saves.
+constexpr wchar_t kSecondServer[] = L"FirebirdServerSecond";
+constexpr wchar_t kGuardian[] = L"FirebirdGuardianDefaultInstance";
+
+void SecondInstance(Scene& s, bool running)
+{
+  s.demo.AddService(kSecondServer, L"Firebird_3_0", false, L"-s Second", running);
+}
+
+void ExpectSecondInstance(Scene& s, DWORD state, std::size_t starts)
+{
+  EXPECT_EQ(s.demo.ServiceStateOf(kSecondServer), state);
+  const auto values = s.demo.StartsIn(L"Firebird_3_0");
+  EXPECT_EQ(values.size(), starts);
+  if (starts > 1) {
+    EXPECT_EQ(values.back(), "1024");
+  }
+}
+
+// The demo's server guarded by a Guardian that runs.
+void Guarded(Scene& s)
+{
+  s.demo.AddService(kGuardian, L"Firebird_4_0", true, L"-guardian FirebirdServerDefaultInstance", true);
+}
+
+// The files a run searches hold no installation the default instance runs from: the
+// program is pointed at another program-files folder with an installation of its own.
+void ServerOutsideTheSearch(Scene& s)
+{
+  s.otherRoot.emplace(L"fbu-pf");
+  const std::wstring firebird = *s.otherRoot / L"Firebird";
+  CreateDirectoryW(firebird.c_str(), nullptr);
+  CreateDirectoryW((firebird + L"\\Elsewhere").c_str(), nullptr);
+  WriteFileBytes(firebird + L"\\Elsewhere\\firebird.conf", "DefaultDbCachePages = 75\r\n");
+  s.SetEnv(L"ProgramFiles", s.otherRoot->Path());
+  s.SetEnv(L"ProgramW6432", s.otherRoot->Path());
+}
+
+// Every file set as given, the server then restarted so that it runs with them.
+void AllFilesRestarted(Scene& s, const std::string& bytes)
+{
+  for (const auto& path : s.demo.ConfigFilesInProgramOrder()) WriteFileBytes(path, bytes);
+  ASSERT_TRUE(s.demo.StopService());
+  ASSERT_TRUE(s.demo.StartService());
+  ASSERT_TRUE(s.demo.WaitForServiceState(SERVICE_RUNNING, kRunTimeoutMs));
+}
+
+void StockDatabasesConf(Scene& s)
+{
+  WriteFileBytes(s.demo.Root() + L"\\Firebird_3_0\\databases.conf",
+                 "employee = $(dir_sampleDb)/employee.fdb\r\nsecurity.db = $(dir_secDb)/security3.fdb\r\n{\r\n"
+                 "\tRemoteAccess = false\r\n\tDefaultDbCachePages = 50\r\n}\r\n");
+}
+
 const Row kRows[] = {
     {"OverrideConfinesTheRun", L"1024", StagingRoot, nullptr, 0, nullptr, 0, "", SERVICE_RUNNING, 1,
      [](Scene& s) {
        EXPECT_EQ(ReadFileBytes(*s.otherRoot / L"Firebird\\Firebird_x86\\firebird.conf"),
                  "DefaultDbCachePages = 1024\r\n");
+     },
+     "left running (runs from "},
+    // Servers and where they run from.
+    {"DefaultInstanceRunsOutsideTheSearch", L"1024", ServerOutsideTheSearch, nullptr, 3,
+     L"Firebird_4_0, whose firebird.conf this run did not change", 0, "", SERVICE_RUNNING, 0,
+     [](Scene& s) {
+       EXPECT_EQ(ReadFileBytes(*s.otherRoot / L"Firebird\\Elsewhere\\firebird.conf"), "DefaultDbCachePages = 1024\r\n");
      }},
+    {"CheckDefaultInstanceRunsOutsideTheSearch", L"/check 1024", ServerOutsideTheSearch, nullptr, 3, nullptr, 0, "",
+     SERVICE_RUNNING, 0, nullptr, "An update would not reach the server that runs"},
+    {"SecondInstanceRestartedToo", L"1024", [](Scene& s) { SecondInstance(s, true); }, nullptr, 0, nullptr, kAll,
+     "1024", SERVICE_RUNNING, 1, [](Scene& s) { ExpectSecondInstance(s, SERVICE_RUNNING, 2); },
+     "Service FirebirdServerSecond: found running, stopped, started, left running"},
+    {"StoppedInstanceStaysStopped", L"1024", [](Scene& s) { SecondInstance(s, false); }, nullptr, 0, nullptr, kAll,
+     "1024", SERVICE_RUNNING, 1, [](Scene& s) { ExpectSecondInstance(s, SERVICE_STOPPED, 0); },
+     "Service FirebirdServerSecond: found stopped, left stopped"},
+    {"GuardianRunsAfterwards", L"1024", Guarded, nullptr, 0, nullptr, kAll, "1024", SERVICE_RUNNING, 1,
+     [](Scene& s) { EXPECT_EQ(s.demo.ServiceStateOf(kGuardian), static_cast<DWORD>(SERVICE_RUNNING)); },
+     "Service FirebirdGuardianDefaultInstance: found running, stopped, started, left running"},
+    // The stand-in's Guardian ends with its server, as the real one does: stopped by
+    // someone else, the server stops unguarded and the update's start leaves it so.
+    {"GuardianThatEndedWithItsServer", L"1024",
+     [](Scene& s) {
+       Guarded(s);
+       ASSERT_TRUE(s.demo.StopService());
+       for (const ULONGLONG end = GetTickCount64() + kGuardianEndMs;
+            s.demo.ServiceStateOf(kGuardian) != SERVICE_STOPPED && GetTickCount64() < end;)
+         Sleep(25);
+       ASSERT_EQ(s.demo.ServiceStateOf(kGuardian), static_cast<DWORD>(SERVICE_STOPPED));
+       ASSERT_TRUE(s.demo.StartService());
+       ASSERT_TRUE(s.demo.WaitForServiceState(SERVICE_RUNNING, kRunTimeoutMs));
+     },
+     nullptr, 0, nullptr, kAll, "1024", SERVICE_RUNNING, 1,
+     [](Scene& s) { EXPECT_EQ(s.demo.ServiceStateOf(kGuardian), static_cast<DWORD>(SERVICE_STOPPED)); }},
+    {"DatabasesConfListed", L"1024", StockDatabasesConf, nullptr, 0, nullptr, kAll, "1024", SERVICE_RUNNING, 1,
+     nullptr, "Firebird_3_0\\databases.conf: security.db keeps 50 pages"},
     {"QuestionMarkIsNoPageCount", L"/?", nullptr, nullptr, 1, L"is not a page count", 0, "", SERVICE_RUNNING, 0},
     {"WordIsNoPageCount", L"abc", nullptr, nullptr, 1, L"is not a page count", 0, "", SERVICE_RUNNING, 0},
     {"NegativeIsNoPageCount", L"-5", nullptr, nullptr, 1, L"is not a page count", 0, "", SERVICE_RUNNING, 0},
@@ -333,9 +428,11 @@ const Row kRows[] = {
      nullptr, 0, nullptr, kAll, "1024", SERVICE_RUNNING, 2},
     {"ServiceMissing", L"1024", [](Scene& s) { s.demo.RemoveService(); }, nullptr, 0, nullptr, kAll, "1024", 0, 0},
     {"ServiceRefusesToStop", L"1024", RefuseStop, nullptr, 3,
-     L"did not stop, so the new value takes effect at its next restart.", kAll, "1024", SERVICE_RUNNING, 0},
+     L"did not stop, so the new value takes effect at its next restart. The stop was refused: ", kAll, "1024",
+     SERVICE_RUNNING, 0},
     {"ServiceFailsToStart", L"1024", [](Scene& s) { s.demo.SetServiceControl("fail-start=2\n"); }, nullptr, 3,
-     L"is not running again: it stopped while starting", kAll, "1024", SERVICE_STOPPED, 0},
+     L"The Firebird server FirebirdServerDefaultInstance is stopped and was not started again", kAll, "1024",
+     SERVICE_STOPPED, 0, nullptr, "found running, stopped, start"},
     {"ServicePaused", L"1024", Pause, nullptr, 3, L"is not running again: it is paused.", kAll, "1024", SERVICE_PAUSED,
      0},
     {"InvisibleDesktopRefusedValue", L"abc", [](Scene& s) { s.UseSeams(L"FBU_SEAM_DESKTOP", L"invisible"); }, nullptr,
@@ -382,17 +479,34 @@ const Row kRows[] = {
      "", SERVICE_RUNNING, 1},
     {"SaveStepReplaceFails", L"1024", [](Scene& s) { SaveFault(s, L"replace:5"); }, nullptr, 1, L"Cannot create file",
      0, "", SERVICE_RUNNING, 1},
-    // The service held in STOP_PENDING past both bounded waits (30 s each).
-    {"ServiceStuckStopping", L"1024", [](Scene& s) { s.demo.SetServiceStopDelay(65000); }, nullptr, 3,
-     L"is not running again: it was still stopping when the wait ended.", kAll, "1024", SERVICE_STOP_PENDING, 0},
+    // A stop that takes longer than the two 30-second waits together, moving its check
+    // point on all the while (a server with many attachments): waited out, then started.
+    {"SlowStopWaitedOut", L"1024", [](Scene& s) { s.demo.SetServiceStopDelay(65000); }, nullptr, 0, nullptr, kAll,
+     "1024", SERVICE_RUNNING, 1},
+    // A stop that hangs (its check point stands still) past both steps without progress.
+    {"HungStopReportsTheServerStopped", L"1024",
+     [](Scene& s) { s.demo.SetServiceControl("stop-delay=65000\nstop-stalls=1\n"); }, nullptr, 3,
+     L"The Firebird server FirebirdServerDefaultInstance is stopped (still stopping when the wait ended)", kAll,
+     "1024", SERVICE_STOP_PENDING, 0},
     // A check reads as an update would and changes nothing; it never shows a box.
     {"CheckWouldChange", L"/check 1024", nullptr, nullptr, 4, nullptr, 0, "", SERVICE_RUNNING, 0, nullptr,
      "would become DefaultDbCachePages = 1024"},
-    {"CheckInPlace", L"-Check 1024",
+    {"CheckInPlace", L"-Check 1024", [](Scene& s) { AllFilesRestarted(s, "defaultdbcachepages=1k\n"); }, nullptr, 0,
+     nullptr, 0, "", SERVICE_RUNNING, 0, nullptr, "DefaultDbCachePages = 1k, in place"},
+    // A Classic server without a setting already uses 256 pages.
+    {"CheckClassicDefaultInPlace", L"/check 256",
+     [](Scene& s) { AllFilesRestarted(s, "ServerMode = Classic\r\n#DefaultDbCachePages = 2048\r\n"); }, nullptr, 0,
+     nullptr, 0, "", SERVICE_RUNNING, 0, nullptr, "no setting (the server uses 256 pages), in place"},
+    // The files hold the value, but the server started before they were written.
+    {"CheckRestartPending", L"/check 1024",
      [](Scene& s) {
-       for (const auto& path : s.demo.ConfigFilesInProgramOrder()) WriteFileBytes(path, "defaultdbcachepages=1k\n");
+       Sleep(kWriteAfterStartMs);
+       for (const auto& path : s.demo.ConfigFilesInProgramOrder()) WriteFileBytes(path, "DefaultDbCachePages = 1024\n");
      },
-     nullptr, 0, nullptr, 0, "", SERVICE_RUNNING, 0, nullptr, "DefaultDbCachePages = 1k, in place"},
+     nullptr, 4, nullptr, 0, "", SERVICE_RUNNING, 0, nullptr,
+     "in place, restart pending (FirebirdServerDefaultInstance started before the file was last written)"},
+    {"CheckListsDatabasesConf", L"/check 1024", StockDatabasesConf, nullptr, 4, nullptr, 0, "", SERVICE_RUNNING, 0,
+     nullptr, "Firebird_3_0\\databases.conf: security.db keeps 50 pages"},
     {"CheckNothingFound", L"/CHECK 1024", [](Scene& s) { s.demo.RemoveConfigFiles(); }, nullptr, 2, nullptr, 0, "",
      SERVICE_RUNNING, 0, nullptr, "No firebird.conf was found below "},
     {"CheckUnreadableFile", L"/check 1024", [](Scene& s) { s.HoldFirstFile(); }, nullptr, 1, nullptr, 0, "",
@@ -471,7 +585,8 @@ TEST_P(UnattendedRun, EndsWithTheOutcomeItReports)
     EXPECT_NE(text.find(row.reported), std::wstring::npos) << std::string(text.begin(), text.end());
     PostMessageW(box, WM_COMMAND, IDOK, 0);
   }
-  ASSERT_TRUE(run.WaitForExit(kRunTimeoutMs)) << "the unattended run did not end";
+  ASSERT_TRUE(run.WaitForExit(kRunTimeoutMs)) << "the unattended run did not end; its output so far:\n"
+                                              << ReadFileBytes(output);
   EXPECT_EQ(run.ExitCode(), row.exitCode);
   if (!row.reported) {
     EXPECT_FALSE(run.EverShowedMessageBox());

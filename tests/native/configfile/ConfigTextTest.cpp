@@ -335,6 +335,55 @@ TEST(ServerReading, ReadsTheFileAsTheEngineDoes)
       {"10", 50},     {"+1024", 50}, {"0x400", 50},        {"$200", 50},        {"1 000", 50},
       {"1kb", 50},    {"-1", 2048},  {"2147483648", 2048}, {"4294967396", 100}, {"4194304k", 50}};
   for (const auto& [value, count] : pages) EXPECT_EQ(ServerCachePages(value), count) << value;
+  // Without a setting the server's default follows its ServerMode, read by the same rules.
+  const std::pair<std::string, std::int32_t> modes[] = {
+      {"", 2048},
+      {"ServerMode = Super\n", 2048},
+      {"ServerMode = ThreadedDedicated\n", 2048},
+      {"servermode = classic # one process per attachment\n", 256},
+      {"ServerMode = \"SuperClassic\"\n", 256},
+      {"ServerMode\t=\tThreadedShared\r\n", 256},
+      {"ServerMode = MultiProcess\n", 256},
+      {"#ServerMode = Classic\n", 2048},
+      {"ServerMode = Super\nServerMode = Classic\n", 2048},
+      {"ServerMode = Classic\nServerMode = Super\n", 256},
+      {"ServerMode = Classical\n", 2048},
+      {"\xEF\xBB\xBFServerMode = Classic\n", 2048},
+      {"ServerMode = Classic\n\0\n"s, 2048},
+  };
+  for (const auto& [bytes, count] : modes) EXPECT_EQ(ServerDefaultCachePages(bytes), count) << bytes;
+  EXPECT_EQ(ServerCachePages("-1", 256), 256);
+}
+
+// databases.conf: the entries that set their own cache pages inside their braces.
+TEST(ServerReading, DatabaseEntriesWithTheirOwnCachePages)
+{
+  using O = DatabaseCacheOverride;
+  const struct {
+    const char* name;
+    std::string bytes;
+    std::vector<O> expected;
+  } cases[] = {
+      {"StockSecurityEntry",
+       "employee.fdb = $(dir_sampleDb)/employee.fdb\r\nemployee = $(dir_sampleDb)/employee.fdb\r\n\r\n"
+       "security.db = $(dir_secDb)/security3.fdb\r\n{\r\n\tRemoteAccess = false\r\n"
+       "\tDefaultDbCachePages = 50\r\n}\r\n",
+       {O{"security.db", "50"}}},
+      {"BraceOnTheEntryLine", "big = D:\\db\\big.fdb {\n  defaultdbcachepages = 8k # large\n}\n", {O{"big", "8k"}}},
+      {"FirstSettingInABlockWins",
+       "a = a.fdb\n{\nDefaultDbCachePages = 1\nDefaultDbCachePages = 2\n}\n",
+       {O{"a", "1"}}},
+      {"BlockWithoutTheKey", "a = a.fdb\n{\nRemoteAccess = false\n}\n", {}},
+      {"CommentedKey", "a = a.fdb\n{\n#DefaultDbCachePages = 5\n}\n", {}},
+      {"EachEntryItsOwn",
+       "a = a.fdb\n{\nDefaultDbCachePages = 5\n}\nb = b.fdb\n{\nDefaultDbCachePages = 6\n}\n",
+       {O{"a", "5"}, O{"b", "6"}}},
+      {"BlockNeverClosed", "a = a.fdb\n{\nDefaultDbCachePages = 5\n", {}},
+      {"BlockWithoutEntry", "{\nDefaultDbCachePages = 5\n}\n", {}},
+      {"TopLevelSettingIsNoEntry", "DefaultDbCachePages = 5\n", {}},
+      {"LineStartingWithNul", "a = a.fdb\n{\nDefaultDbCachePages = 5\n}\n\0\n"s, {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DatabaseCacheOverrides(c.bytes, "DefaultDbCachePages"), c.expected) << c.name;
 }
 
 // Whether an update takes effect is judged by reading the rewritten file as the server does.
@@ -344,6 +393,7 @@ TEST(ServerReading, PlanTellsWhetherTheServerTakesTheValue)
     const char* name;
     std::string bytes;
     bool rewrites, takesEffect;
+    std::int32_t defaultPages = 2048;
   } cases[] = {
       {"ActiveSetting", "DefaultDbCachePages = 5\n", true, true},
       {"OnlyAMention", "# see DefaultDbCachePages\n", true, true},
@@ -354,11 +404,13 @@ TEST(ServerReading, PlanTellsWhetherTheServerTakesTheValue)
        "\xEF\xBB\xBF"
        "DefaultDbCachePages = 5",
        true, true},
+      {"ClassicServer", "ServerMode = Classic\n#DefaultDbCachePages = 2048\n", true, true, 256},
   };
   for (const auto& c : cases) {
     const ConfigFilePlan plan = PlanKeyLine(c.bytes, kKey, u"1024", Latin1());
     EXPECT_EQ(plan.rewrites, c.rewrites) << c.name;
     EXPECT_EQ(plan.takesEffect, c.takesEffect) << c.name;
+    EXPECT_EQ(plan.defaultPages, c.defaultPages) << c.name;
   }
 }
 

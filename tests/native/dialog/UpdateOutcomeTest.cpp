@@ -61,6 +61,10 @@ TEST(UpdateOutcome, ServiceProblemTellsWhetherTheValueTakesEffect)
   startBounded.startSent = startBounded.waitEnded = true;
   ServiceSwitchOutcome stillStarting = Phase(st::kStartPending, st::kStartPending, false);
   stillStarting.waitEnded = true;
+  ServiceSwitchOutcome stopWithDependent = Phase(st::kRunning, st::kStopped, true);
+  stopWithDependent.dependents = {{u"Replicator", true, st::kStopped, 0}, {u"Monitor", false, st::kRunning, 1052}};
+  ServiceSwitchOutcome startWithDependent = started;
+  startWithDependent.dependents = {{u"Replicator", false, st::kStopped, 1053}};
   struct Case {
     const char* name;
     ServiceSwitchOutcome stop, start;
@@ -82,7 +86,16 @@ TEST(UpdateOutcome, ServiceProblemTellsWhetherTheValueTakesEffect)
        head + u"could not be controlled (" + SysErrorMessage(5) +
            u"), so the new value takes effect at its next restart."},
       {"start refused", Phase(st::kRunning, st::kStopped, true), failedStart,
-       head + u"is not running again: it could not be started (" + SysErrorMessage(1053) + u")."},
+       u"The Firebird server FirebirdServerDefaultInstance is stopped and was not started again; start it to bring it "
+       u"back. " +
+           head + u"is not running again: it could not be started (" + SysErrorMessage(1053) + u")."},
+      {"dependents not back", stopWithDependent, startWithDependent,
+       u"The service Replicator, which depends on FirebirdServerDefaultInstance, was stopped and is not running "
+       u"again (" +
+           SysErrorMessage(1053) +
+           u"). The service Monitor, which depends on FirebirdServerDefaultInstance, did not "
+           u"stop (" +
+           SysErrorMessage(1052) + u")."},
       {"start outlasted the bound", Phase(st::kRunning, st::kStopped, true), startBounded,
        head + u"is not running again: it was still starting when the wait ended."},
   };

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "app/ServerInstances.h"
 #include "tools/ServiceQueriesCore.h"
 
 namespace fbu {
@@ -129,6 +130,30 @@ TEST(ServiceBinaryPathFolder, Table)
       {u"\"C:\\A \"\"quoted\"\" dir\\x.exe", u"C:\\A quoted dir"},
   };
   for (const auto& c : cases) EXPECT_EQ(ServiceBinaryPathFolder(c.path), Text(c.folder)) << ToUtf8(c.path);
+}
+
+// The installation a Firebird service runs from: the executable's folder, a bin folder's parent.
+TEST(InstallationRoot, Table)
+{
+  struct Case {
+    const char16_t* path;
+    const char16_t* root;
+  };
+  const Case cases[] = {
+      {u"\"C:\\Program Files\\Firebird\\Firebird_3_0\\firebird.exe\" -s DefaultInstance",
+       u"C:\\Program Files\\Firebird\\Firebird_3_0"},
+      {u"\"C:\\Program Files\\Firebird\\Firebird_2_5\\bin\\fbserver.exe\" -s DefaultInstance",
+       u"C:\\Program Files\\Firebird\\Firebird_2_5"},
+      {u"C:\\Fb25\\BIN\\fb_inet_server.exe", u"C:\\Fb25"},
+      // A separator inside a switch does not move the cut of a quoted executable.
+      {u"\"C:\\Fb\\bin\\fbguard.exe\" -c C:\\Fb\\conf", u"C:\\Fb"},
+      {u"\"C:\\Fb\\binaries\\firebird.exe\"", u"C:\\Fb\\binaries"},
+      {u"\"D:/Fb/bin/firebird.exe\"", u"D:\\Fb"},
+      {u"\"C:\\firebird.exe\"", u"C:\\"},
+      {u"firebird.exe -s x", u""},
+      {u"", u""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(InstallationRoot(c.path), Text(c.root)) << ToUtf8(c.path);
 }
 
 TEST(AddDistinctFolder, TrimsSkipsEmptyAndIgnoresCase)

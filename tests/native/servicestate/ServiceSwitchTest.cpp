@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,11 +53,18 @@ public:
     ++queries;
     if (queryFailsAfter >= 0 && queries > queryFailsAfter) return std::nullopt;
     Advance();
-    return ServiceStatusReport{state, waitHintMs, state == st::kStopped ? failsWhileStarting : 0};
+    const std::uint32_t checkPoint =
+        checkPointEvery ? static_cast<std::uint32_t>(clock_.Elapsed() / *checkPointEvery) : 0;
+    return ServiceStatusReport{state, waitHintMs, state == st::kStopped ? failsWhileStarting : 0, checkPoint};
   }
   std::optional<ServiceStatusReport> SendStop() override
   {
     calls.push_back("stop");
+    for (const Text& name : dependents) {
+      if (others.at(name)->state == st::kStopped) continue;
+      lastError = kDependentServicesRunning;
+      return std::nullopt;
+    }
     if (!stopAccepted) return std::nullopt;
     state = st::kStopPending;
     if (stopTakes) stopsAt = clock_.now + *stopTakes;
@@ -71,6 +80,15 @@ public:
     if (startTakes) runsAt = clock_.now + *startTakes;
     return true;
   }
+
+  std::vector<Text> ActiveDependents() override
+  {
+    std::vector<Text> active;
+    for (const Text& name : dependents)
+      if (others.at(name)->state != st::kStopped) active.push_back(name);
+    return active;
+  }
+  std::unique_ptr<ServicePort> PortFor(const Text& name) override;
 
   // What was sent to the service, leaving out the opening of handles.
   std::vector<std::string> Requests() const
@@ -93,6 +111,9 @@ public:
   std::uint32_t failsWhileStarting = 0; // an exit code: the start ends in STOPPED with it
   std::uint32_t lastError = 0;
   std::uint32_t waitHintMs = 0;
+  std::optional<milliseconds> checkPointEvery; // the check point moves on this often; nothing: never
+  std::vector<Text> dependents;                // running ones refuse the stop (1051)
+  std::map<Text, FakeService*> others;         // the services PortFor reaches
   std::uint32_t state;
   std::vector<std::string> calls;
   int queries = 0;
@@ -106,6 +127,30 @@ private:
       state = failsWhileStarting ? st::kStopped : st::kRunning;
   }
 };
+
+// A port on another fake service, which stays owned by the test.
+class PortOnOther final : public ServicePort {
+public:
+  explicit PortOnOther(FakeService& other) : other_(other) {}
+  std::uint32_t LastError() override { return other_.LastError(); }
+  bool OpenManager() override { return other_.OpenManager(); }
+  bool OpenNamedService() override { return other_.OpenNamedService(); }
+  std::optional<ServiceStatusReport> Query() override { return other_.Query(); }
+  std::optional<ServiceStatusReport> SendStop() override { return other_.SendStop(); }
+  bool Start() override { return other_.Start(); }
+  std::vector<Text> ActiveDependents() override { return other_.ActiveDependents(); }
+  std::unique_ptr<ServicePort> PortFor(const Text& name) override { return other_.PortFor(name); }
+
+private:
+  FakeService& other_;
+};
+
+std::unique_ptr<ServicePort> FakeService::PortFor(const Text& name)
+{
+  const auto found = others.find(name);
+  if (found == others.end()) return nullptr;
+  return std::make_unique<PortOnOther>(*found->second);
+}
 
 const std::function<void()> kNoPump;
 
@@ -460,6 +505,95 @@ TEST(ServiceSwitch, OutcomeNamesWhatFailed)
     EXPECT_EQ(outcome.installed, c.installed);
     EXPECT_EQ(outcome.stateFound, c.stateFound);
     EXPECT_EQ(outcome.error, c.error);
+  }
+}
+
+// A wait goes on as long as the service shows progress, each step bounded by its wait
+// hint (at least kServiceWaitBound), the phase by kServicePhaseCeiling.
+TEST(ServiceSwitch, WaitsFollowTheServicesProgress)
+{
+  using std::chrono::minutes;
+  using std::chrono::seconds;
+  struct Case {
+    const char* name;
+    std::optional<milliseconds> stopTakes;       // nothing: never stops
+    std::optional<milliseconds> checkPointEvery; // nothing: no progress
+    std::uint32_t waitHintMs;
+    std::uint32_t stateLeft;
+    milliseconds elapsed;
+  };
+  const Case cases[] = {
+      {"slow stop moving on is waited out", seconds(95), seconds(1), 2000, st::kStopped, seconds(95)},
+      {"progress ends at the ceiling", std::nullopt, seconds(1), 2000, st::kStopPending, kServicePhaseCeiling},
+      {"no progress ends after the floor", std::nullopt, std::nullopt, 2000, st::kStopPending, kServiceWaitBound},
+      {"no progress ends after a longer hint", std::nullopt, std::nullopt, 45000, st::kStopPending, seconds(45)},
+      {"progress slower than the step ends", std::nullopt, seconds(40), 2000, st::kStopPending, seconds(30)},
+      {"progress within a longer hint goes on", seconds(200), seconds(40), 45000, st::kStopped, seconds(200)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeClock clock;
+    FakeService service(clock, st::kRunning);
+    service.stopTakes = c.stopTakes;
+    service.checkPointEvery = c.checkPointEvery;
+    service.waitHintMs = c.waitHintMs;
+    const ServiceSwitchOutcome outcome = RunServiceSwitch(false, service, kNoPump, clock);
+    EXPECT_TRUE(outcome.result);
+    EXPECT_EQ(outcome.stateLeft, c.stateLeft);
+    EXPECT_EQ(outcome.waitEnded, c.stateLeft != st::kStopped);
+    EXPECT_GE(clock.Elapsed(), c.elapsed);
+    EXPECT_LT(clock.Elapsed(), c.elapsed + ServicePollInterval(c.waitHintMs));
+  }
+}
+
+// A stop refused because services depend on the server stops the running ones first;
+// the start phase starts them again, in reverse order, once the server runs.
+TEST(ServiceSwitch, DependentsAreStoppedForTheServerAndStartedAfterIt)
+{
+  struct Case {
+    const char* name;
+    bool secondStops;  // the second dependent accepts its stop
+    bool serverStarts; // the server's start succeeds
+    std::vector<std::string> serverRequests;
+    std::uint32_t stopError;
+    std::vector<bool> stoppedResults;
+    std::size_t started; // dependents started again, each successfully
+  };
+  const Case cases[] = {
+      {"both stop and start again", true, true, {"stop", "stop", "start"}, 0, {true, true}, 2},
+      // The server ran on; the dependent that did stop is started again all the same.
+      {"a dependent refuses", false, true, {"stop", "stop"}, kDependentServicesRunning, {true, false}, 1},
+      {"the server does not start", true, false, {"stop", "stop", "start"}, 0, {true, true}, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeClock clock;
+    FakeService server(clock, st::kRunning), first(clock, st::kRunning), second(clock, st::kRunning),
+        idle(clock, st::kStopped);
+    second.stopAccepted = c.secondStops;
+    second.lastError = 1052;
+    server.startSucceeds = c.serverStarts;
+    server.dependents = {u"first", u"second", u"idle"};
+    server.others = {{u"first", &first}, {u"second", &second}, {u"idle", &idle}};
+    const ServiceSwitchOutcome stop = RunServiceSwitch(false, server, kNoPump, clock);
+    ASSERT_EQ(stop.dependents.size(), c.stoppedResults.size());
+    std::vector<Text> stopped;
+    for (std::size_t i = 0; i < stop.dependents.size(); ++i) {
+      EXPECT_EQ(stop.dependents[i].result, c.stoppedResults[i]) << i;
+      if (stop.dependents[i].result) stopped.push_back(stop.dependents[i].name);
+    }
+    EXPECT_EQ(stop.error, c.stopError);
+    EXPECT_EQ(stop.dependents.back().error, c.secondStops ? 0u : 1052u);
+    const ServiceSwitchOutcome start = RunServiceSwitch(true, server, kNoPump, clock, stopped);
+    EXPECT_EQ(server.Requests(), c.serverRequests);
+    ASSERT_EQ(start.dependents.size(), c.started);
+    for (const DependentOutcome& d : start.dependents)
+      EXPECT_TRUE(d.result && d.stateLeft == st::kRunning) << ToUtf8(d.name);
+    if (!start.dependents.empty()) {
+      EXPECT_EQ(start.dependents.front().name, stopped.back()) << "the last stopped starts first";
+      EXPECT_EQ(first.state, st::kRunning);
+    }
+    EXPECT_TRUE(idle.Requests().empty()) << "a dependent that was not running is left alone";
   }
 }
 

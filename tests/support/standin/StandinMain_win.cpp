@@ -4,6 +4,9 @@
 // cache the server would make of it (ServerReading.h).
 #include <windows.h>
 
+#include <shellapi.h>
+
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
@@ -21,6 +24,7 @@ namespace standin = fbu::test::standin;
 
 constexpr DWORD kPendingWaitHintMs = 1000;
 constexpr DWORD kPendingSliceMs = 100; // the check point moves on this often while pending
+constexpr DWORD kGuardianPollMs = 100; // a Guardian looks at its server this often
 
 struct Settings {
   DWORD startDelay = 0;
@@ -28,7 +32,8 @@ struct Settings {
   DWORD pauseDelay = 0;
   DWORD continueDelay = 0;
   bool acceptStop = true;
-  DWORD failStart = 0; // an exit code: the next start ends in STOPPED with it
+  DWORD failStart = 0;     // an exit code: the next start ends in STOPPED with it
+  bool stopStalls = false; // STOP_PENDING holds its check point still
 };
 
 std::wstring ExeFolder()
@@ -38,10 +43,38 @@ std::wstring ExeFolder()
   return path.substr(0, path.find_last_of(L"\\/"));
 }
 
+// The installation root: the executable's folder, or the parent of a "bin" folder (as
+// the 2.5 server lives in bin and later ones in the root).
 std::wstring InstanceFolder()
 {
-  const std::wstring bin = ExeFolder();
-  return bin.substr(0, bin.find_last_of(L"\\/"));
+  const std::wstring folder = ExeFolder();
+  const std::size_t cut = folder.find_last_of(L"\\/");
+  if (cut == std::wstring::npos || _wcsicmp(folder.c_str() + cut + 1, L"bin") != 0) return folder;
+  return folder.substr(0, cut);
+}
+
+// "-guardian <server service>" on the command line: the stand-in is that server's
+// Guardian, which records no start and ends when its server stops.
+std::wstring GuardedServer()
+{
+  int count = 0;
+  wchar_t** words = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::wstring server;
+  for (int i = 1; words && i + 1 < count; ++i)
+    if (std::wstring(words[i]) == L"-guardian") server = words[i + 1];
+  if (words) LocalFree(words);
+  return server;
+}
+
+DWORD ServiceStateOf(const std::wstring& name)
+{
+  const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+  const SC_HANDLE service = manager ? OpenServiceW(manager, name.c_str(), SERVICE_QUERY_STATUS) : nullptr;
+  SERVICE_STATUS status{};
+  const bool known = service && QueryServiceStatus(service, &status);
+  if (service) CloseServiceHandle(service);
+  if (manager) CloseServiceHandle(manager);
+  return known ? status.dwCurrentState : 0;
 }
 
 std::optional<std::string> ReadAll(const std::wstring& path)
@@ -92,6 +125,7 @@ Settings ReadSettings()
     if (key == "continue-delay") settings.continueDelay = value;
     if (key == "accept-stop") settings.acceptStop = value != 0;
     if (key == "fail-start") settings.failStart = value;
+    if (key == "stop-stalls") settings.stopStalls = value != 0;
     return true;
   });
   return settings;
@@ -163,14 +197,25 @@ public:
       Report(SERVICE_STOPPED);
       return;
     }
-    RecordStart(); // before RUNNING, so whoever sees RUNNING finds the line
+    const std::wstring guarded = GuardedServer();
+    if (guarded.empty()) RecordStart(); // before RUNNING, so whoever sees RUNNING finds the line
     Report(SERVICE_RUNNING);
     for (;;) {
+      // A Guardian takes its server's normal stop as the end of its own work.
+      if (!guarded.empty()) {
+        cv_.wait_for(lock, std::chrono::milliseconds(kGuardianPollMs), [&] { return !requests_.empty(); });
+        if (requests_.empty() && ServiceStateOf(guarded) == SERVICE_STOPPED) {
+          Report(SERVICE_STOP_PENDING);
+          Report(SERVICE_STOPPED);
+          return;
+        }
+        if (requests_.empty()) continue;
+      }
       cv_.wait(lock, [&] { return !requests_.empty(); });
       const DWORD request = requests_.front();
       requests_.pop_front();
       if (request == SERVICE_CONTROL_STOP) {
-        Hold(lock, SERVICE_STOP_PENDING, settings_.stopDelay);
+        Hold(lock, SERVICE_STOP_PENDING, settings_.stopDelay, !settings_.stopStalls);
         Report(SERVICE_STOPPED);
         return;
       }
@@ -223,15 +268,16 @@ private:
     return NO_ERROR;
   }
 
-  // Stays in a pending state for ms, moving the check point on as a live service does.
-  void Hold(std::unique_lock<std::mutex>& lock, DWORD pendingState, DWORD ms)
+  // Stays in a pending state for ms, moving the check point on as a live service does
+  // (unless told not to, as a hung one does not).
+  void Hold(std::unique_lock<std::mutex>& lock, DWORD pendingState, DWORD ms, bool progress = true)
   {
     Report(pendingState);
     for (DWORD held = 0; held < ms; held += kPendingSliceMs) {
       lock.unlock();
       Sleep(ms - held < kPendingSliceMs ? ms - held : kPendingSliceMs);
       lock.lock();
-      ++status_.dwCheckPoint;
+      if (progress) ++status_.dwCheckPoint;
       SetServiceStatus(handle_, &status_);
     }
   }
