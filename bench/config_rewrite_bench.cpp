@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/ConfigText.h"
+#include "app/configfiles/ConfigText.h"
 
 namespace {
 

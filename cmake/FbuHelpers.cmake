@@ -48,10 +48,21 @@ function(fbu_collect_sources out dir)
   set(${out} ${_kept} PARENT_SCOPE)
 endfunction()
 
-# A static library made of one source directory.
+# A static library made of one source directory and, with SUBDIRS, of those folders
+# below it. A program's entry (a file named after the program, beside its .rc) is not
+# library code and stays out.
 function(fbu_add_unit_library name dir)
-  cmake_parse_arguments(ARG "" "" "DEPS;WIN_LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;WIN_LIBS;SUBDIRS" ${ARGN})
   fbu_collect_sources(_srcs ${dir})
+  foreach(_sub IN LISTS ARG_SUBDIRS)
+    fbu_collect_sources(_sub_srcs ${dir}/${_sub})
+    foreach(_f IN LISTS _sub_srcs)
+      string(REGEX REPLACE "\\.cpp$" ".rc" _rc ${_f})
+      if(NOT EXISTS ${_rc})
+        list(APPEND _srcs ${_f})
+      endif()
+    endforeach()
+  endforeach()
   if(_srcs)
     set(_scope PUBLIC)
     add_library(${name} STATIC ${_srcs})

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/ConfigText.h"
+#include "app/configfiles/ConfigText.h"
 
 namespace {
 

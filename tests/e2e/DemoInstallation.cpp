@@ -378,9 +378,17 @@ ProgramRun::ProgramRun(const std::wstring& arguments, const wchar_t* programVari
     startup.dwFlags |= STARTF_USESTDHANDLES;
     startup.hStdOutput = startup.hStdError = outputFile.get();
   }
-  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, outputFile ? TRUE : FALSE, 0, nullptr,
-                      nullptr, &startup, &info))
-    throw std::runtime_error("CreateProcessW failed: " + std::to_string(GetLastError()));
+  // Wine now and then fails a start with ERROR_INTERNAL_ERROR while its server is busy
+  // with the services of the row before; a few more tries, a moment apart, get through.
+  for (int attempt = 1;; ++attempt) {
+    if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, outputFile ? TRUE : FALSE, 0, nullptr,
+                       nullptr, &startup, &info))
+      break;
+    const DWORD error = GetLastError();
+    if (error != ERROR_INTERNAL_ERROR || attempt == 3)
+      throw std::runtime_error("CreateProcessW failed: " + std::to_string(error));
+    Sleep(200);
+  }
   CloseHandle(info.hThread);
   process_.reset(info.hProcess);
   processId_ = info.dwProcessId;

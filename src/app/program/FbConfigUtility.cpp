@@ -1,7 +1,7 @@
 // Program entry of FbConfigUtility.exe.
 #include <windows.h>
 
-#include "app/SetDBCachePSize.h"
+#include "app/program/Program.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
 {

@@ -4,10 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "app/ProgramUnits.h"
+#include "app/program/ProgramUnits.h"
 #include "collections/PureQuarnClasses.h"
 #include "dbclient/IBIntf.h"
-#include "app/SetDBCachePSize.h"
+#include "app/dialog/SetDBCachePSize.h"
+#include "app/program/CommandLine.h"
+#include "app/update/PageCount.h"
 #include "base/Exceptions.h"
 #include "tools/ThreadRegistry.h"
 

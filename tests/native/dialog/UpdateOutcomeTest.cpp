@@ -1,9 +1,9 @@
-#include "app/UpdateOutcome.h"
+#include "app/update/UpdateOutcome.h"
 
 #include <gtest/gtest.h>
 
 #include "app/IBSystemActions.h"
-#include "app/RunReport.h"
+#include "app/update/RunReport.h"
 
 namespace fbu {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/ServerInstances.h"
+#include "app/services/ServerInstances.h"
 #include "tools/ServiceQueriesCore.h"
 
 namespace fbu {

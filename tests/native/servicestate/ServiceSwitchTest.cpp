@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ServiceSwitch.h"
+#include "app/services/ServiceSwitch.h"
 
 namespace fbu {
 namespace {

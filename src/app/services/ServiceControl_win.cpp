@@ -5,8 +5,8 @@
 #include <new>
 #include <vector>
 
-#include "app/IBSystemActions.h"
-#include "app/ServiceSwitch.h"
+#include "app/services/ServiceControl.h"
+#include "app/services/ServiceSwitch.h"
 #include "base/WinHandles.h"
 
 namespace fbu {

@@ -1,4 +1,4 @@
-#include "app/ProgramUnits.h"
+#include "app/program/ProgramUnits.h"
 
 #include "collections/LargeSets.h"
 #include "collections/PureQuarnClasses.h"

@@ -6,7 +6,7 @@
 #include <vector>
 #include <string>
 
-#include "app/ServerInstances.h"
+#include "app/services/ServerInstances.h"
 #include "base/WinHandles.h"
 
 namespace fbu {

@@ -1,5 +1,5 @@
 // The test build's seams (TestSeams.h); empty in the shipped program's build.
-#include "app/TestSeams.h"
+#include "app/program/TestSeams.h"
 
 #ifdef FBU_TEST_SEAMS
 

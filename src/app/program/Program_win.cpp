@@ -6,9 +6,11 @@
 
 #include <vector>
 
-#include "app/ProgramUnits.h"
-#include "app/RunReport.h"
-#include "app/SetDBCachePSize.h"
+#include "app/program/ProgramUnits.h"
+#include "app/update/CheckRun.h"
+#include "app/dialog/SetDBCachePSize.h"
+#include "app/program/CommandLine.h"
+#include "app/program/Program.h"
 #include "base/Exceptions.h"
 #include "base/Startup.h"
 

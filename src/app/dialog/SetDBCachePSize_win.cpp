@@ -1,4 +1,4 @@
-#include "app/SetDBCachePSize.h"
+#include "app/dialog/SetDBCachePSize.h"
 
 #include <commctrl.h>
 
@@ -8,9 +8,11 @@
 #include <string_view>
 
 #include "app/IBSystemActions.h"
-#include "app/RunReport.h"
-#include "app/TestSeams.h"
-#include "app/UpdateOutcome.h"
+#include "app/update/RunReport.h"
+#include "app/update/UpdatePlanning.h"
+#include "app/program/TestSeams.h"
+#include "app/update/PageCount.h"
+#include "app/update/UpdateOutcome.h"
 #include "base/Exceptions.h"
 #include "base/StringList.h"
 
@@ -148,14 +150,6 @@ void ShowErrorReport(HWND owner, const std::exception& error)
 {
   const Text text = ExceptionText(error);
   MessageBoxW(owner, WidePtr(text), reinterpret_cast<const wchar_t*>(kFormCaption), MB_OK | MB_ICONERROR);
-}
-
-std::uint64_t PhysicalMemoryBytes()
-{
-  MEMORYSTATUSEX status{};
-  status.dwLength = sizeof status;
-  // Unknown memory refuses nothing.
-  return GlobalMemoryStatusEx(&status) ? status.ullTotalPhys : UINT64_MAX;
 }
 
 // Until an unattended run has finished, nothing it could end with says "done".

@@ -1,10 +1,10 @@
-#include "app/RunReport.h"
+#include "app/update/RunReport.h"
 
 #include <algorithm>
 
 #include "app/IBSystemActions.h"
-#include "app/SetDBCachePSize.h"
-#include "app/UpdateOutcome.h"
+#include "app/update/PageCount.h"
+#include "app/update/UpdateOutcome.h"
 
 namespace fbu {
 
@@ -33,11 +33,6 @@ Text KeyLine(TextView value)
 }
 
 } // namespace
-
-bool IsCheckSwitch(TextView argument)
-{
-  return (argument.starts_with(u'/') || argument.starts_with(u'-')) && UpperAsciiOnly(argument.substr(1)) == u"CHECK";
-}
 
 Text SettingDescription(const ServerSetting& setting, std::int32_t defaultPages)
 {

@@ -1,4 +1,4 @@
-#include "app/ConfigText.h"
+#include "app/configfiles/ConfigText.h"
 
 #include <array>
 

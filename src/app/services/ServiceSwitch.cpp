@@ -1,4 +1,4 @@
-#include "app/ServiceSwitch.h"
+#include "app/services/ServiceSwitch.h"
 
 #include <algorithm>
 #include <thread>

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/ServerReading.h"
+#include "app/configfiles/ServerReading.h"
 #include "base/Text.h"
 
 namespace fbu {

@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "app/ConfigText.h"
+#include "app/configfiles/ConfigText.h"
 #include "app/IBSystemActions.h"
-#include "app/ServiceSwitch.h"
+#include "app/services/ServiceSwitch.h"
 #include "base/Exceptions.h"
 #include "base/Text.h"
 

@@ -1,4 +1,4 @@
-#include "app/UpdateOutcome.h"
+#include "app/update/UpdateOutcome.h"
 
 #include "app/IBSystemActions.h"
 

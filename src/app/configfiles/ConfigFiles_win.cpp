@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/ConfigText.h"
-#include "app/IBSystemActions.h"
-#include "app/TestSeams.h"
+#include "app/configfiles/ConfigText.h"
+#include "app/configfiles/ConfigFiles.h"
+#include "app/program/TestSeams.h"
 #include "base/Exceptions.h"
 #include "base/WinHandles.h"
 #include "tools/GeneralTools.h"

@@ -1,4 +1,4 @@
-#include "app/ServerInstances.h"
+#include "app/services/ServerInstances.h"
 
 namespace fbu {
 

@@ -1,4 +1,4 @@
-#include "app/ServerReading.h"
+#include "app/configfiles/ServerReading.h"
 
 #include <algorithm>
 #include <optional>

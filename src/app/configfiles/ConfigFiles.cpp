@@ -1,4 +1,4 @@
-#include "app/IBSystemActions.h"
+#include "app/configfiles/ConfigFiles.h"
 
 namespace fbu {
 

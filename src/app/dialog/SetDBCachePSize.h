@@ -1,10 +1,8 @@
 #pragma once
-// Unit SetDBCachePSize: the program's only window, TDBConfigForm, and the rules it
-// applies. The rules (which page count an update writes, which arguments are the
-// registration switches, which page counts are refused) are portable so that native
-// tests reach them; the dialog itself is Win32 and lives in SetDBCachePSize_win.cpp.
+// Unit SetDBCachePSize: the program's only window, TDBConfigForm. Which page count it
+// asks an update for is portable, so that native tests reach it; the dialog itself is
+// Win32 and lives in SetDBCachePSize_win.cpp.
 
-#include <cstdint>
 #include <vector>
 
 #include "base/Text.h"
@@ -16,8 +14,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/RunReport.h"
-#include "tools/StartupChecks.h"
+#include "app/update/CallerOutput.h"
 #endif
 
 namespace fbu {
@@ -31,42 +28,7 @@ inline constexpr const char16_t* kOfferedCachePages[] = {u"75", u"256", u"512", 
 // refused text. The text is never converted to a number and back.
 Text ChooseCachePagesValue(const Text* firstArgument, TextView comboText);
 
-// The words of a command line, the program's name first: words are separated by blanks
-// and control characters (anything up to U+0020); a double-quoted stretch may hold them
-// and loses its quotes, so "" is an empty word.
-std::vector<Text> SplitCommandLine(TextView commandLine);
-
-// True for "REGSERVER", "UNREGSERVER", "REGSERVERPERUSER" and "UNREGSERVERPERUSER"
-// introduced by "/" or "-", in any case.
-bool IsRegistrationSwitch(TextView argument);
-// True when any of the arguments (the program name excluded) is such a switch.
-bool HasRegistrationSwitch(const std::vector<Text>& arguments);
-
-// Raises Exception when the page count holds CR, LF or NUL: such a value would split
-// the key line and inject other settings into every configuration file.
-void CheckCachePagesValue(TextView value);
-
-// Raises Exception, naming the rule, unless the value is a page count: decimal digits,
-// blanks around them allowed, from 1 to 2147483647. The value is still written exactly
-// as given. The same rule holds for the command line and the dialog.
-void CheckPageCountArgument(TextView value);
-
-// The cache pages the server uses with value written as its setting.
-std::int32_t ServerPagesFor(TextView value);
-
-// The smallest page size the server creates databases with.
-inline constexpr std::uint64_t kSmallestPageBytes = 4096;
-
-// Raises Exception when the cache the server would allocate for value (the pages it makes
-// of the setting, at kSmallestPageBytes a page) is larger than memoryBytes, giving the
-// largest count that fits: the server allocates the whole cache when a database is
-// attached, so such a count makes every attachment fail.
-void CheckCacheFitsMemory(TextView value, std::uint64_t memoryBytes);
-
 #ifdef _WIN32
-
-// This machine's physical memory in bytes.
-std::uint64_t PhysicalMemoryBytes();
 
 // The dialog. One instance, DBConfigForm, is the program's main window. Arguments are
 // the command-line arguments after the program name; any argument selects the
@@ -143,11 +105,6 @@ void ShowErrorReport(HWND owner, const std::exception& error);
 // and answered; services and deployment tools may run the program where it is not. The
 // test build can make it false (TestSeams.h), a case Wine never has.
 bool DesktopIsVisible();
-
-// The whole program around the dialog: the units' start-up, the registration switches,
-// the dialog and its message loop, then the units' shutdown. Returns the exit code.
-// converterVersion is the one the start-up checks: another only in a test build.
-int RunProgram(HINSTANCE instance, int showCommand, float converterVersion = ConverterVersion);
 
 #endif
 
