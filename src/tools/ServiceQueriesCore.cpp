@@ -35,11 +35,26 @@ bool FindServicesIn(TStringList* list, TextView pattern, bool exactMatch,
   return true;
 }
 
+Text ServiceExecutablePath(TextView binaryPath)
+{
+  const TextView path = TrimControl(binaryPath);
+  if (path.starts_with(u'"')) {
+    const std::size_t close = path.find(u'"', 1);
+    return Text(TrimControl(path.substr(1, close == TextView::npos ? TextView::npos : close - 1)));
+  }
+  for (std::size_t end = path.find(u' '); end != TextView::npos; end = path.find(u' ', end + 1)) {
+    const TextView words = path.substr(0, end);
+    if (words.size() >= 4 && UpperAsciiOnly(words.substr(words.size() - 4)) == u".EXE") return Text(words);
+  }
+  return Text(path);
+}
+
 Text ServiceBinaryPathFolder(TextView binaryPath)
 {
-  const std::size_t cut = binaryPath.find_last_of(u"\\:");
+  const Text executable = ServiceExecutablePath(binaryPath);
+  const std::size_t cut = executable.find_last_of(u"\\/:");
   if (cut == TextView::npos) return Text();
-  Text folder(binaryPath.substr(0, cut));
+  Text folder(executable.substr(0, cut));
   std::erase(folder, u'"');
   return folder;
 }

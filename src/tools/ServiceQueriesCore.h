@@ -25,9 +25,16 @@ void KeepMatchingServiceNames(TStringList& names, TextView pattern, bool exactMa
 bool FindServicesIn(TStringList* list, TextView pattern, bool exactMatch,
                     const std::function<bool(TStringList*)>& enumerate);
 
-// The folder of a service's binary path: the text before its last '\' or ':' (neither
-// kept; empty when there is none), then without any double quote. The path is cut as a
-// whole, switches included, so a separator inside a switch moves the cut into it.
+// The executable a service's binary path (the command line the service manager keeps)
+// starts: within double quotes when it opens with one (up to the closing quote, or the
+// end); else, as the manager reads an unquoted path that holds blanks, the shortest run of
+// its words that ends in ".exe" (any case), or the whole text when none does. Trimmed of
+// characters up to U+0020. The one reading of "where does this service run from".
+Text ServiceExecutablePath(TextView binaryPath);
+
+// The folder of a service's executable (ServiceExecutablePath): the text before its last
+// '\', '/' or ':' (none kept; empty when there is none), without any double quote.
+// Switches after the executable never move the cut.
 Text ServiceBinaryPathFolder(TextView binaryPath);
 
 // Appends the folder, trimmed of characters up to U+0020, unless that leaves it empty or

@@ -52,9 +52,9 @@ public:
 
   void FormCreate(void* Sender);
   void FormShow(void* Sender);
-  // The update. Raises Exception for a refused page count and EUpdateIncomplete when no
-  // file was found (both before anything is touched), when a file could not be saved
-  // (after the start phase) or when the service does not run again with the new value.
+  // The update of the chosen page count (RunCacheUpdate on this machine). Raises
+  // EUpdateIncomplete with the report and exit code when it did not fully take effect;
+  // the lines it tells are kept for the caller.
   void Button1Click(void* Sender);
 
   // The default report of an error escaping an event handler: a message box with the

@@ -7,9 +7,8 @@
 #include <optional>
 #include <string_view>
 
-#include "app/IBSystemActions.h"
-#include "app/update/RunReport.h"
-#include "app/update/UpdatePlanning.h"
+#include "app/update/CacheUpdate.h"
+#include "app/update/MachinePorts.h"
 #include "app/program/TestSeams.h"
 #include "app/update/PageCount.h"
 #include "app/update/UpdateOutcome.h"
@@ -118,17 +117,6 @@ Text WindowText(HWND window)
   const int copied = GetWindowTextW(window, buffer.data(), length + 1);
   return FromWide(buffer.data(), static_cast<std::size_t>(copied > 0 ? copied : 0));
 }
-
-bool TakesEffect(const ConfigFilePlan& plan)
-{
-  return plan.takesEffect;
-}
-
-// One server's part of an update: its Guardian's stop, its own stop and start.
-struct ServerRestart {
-  ServerToRestart server;
-  ServiceSwitchOutcome guardianStop, stop, start;
-};
 
 } // namespace
 
@@ -300,103 +288,15 @@ void TDBConfigForm::Button1Click(void* /*Sender*/)
 {
   Text Value;
   GetCachePagesValue(Value);
-  // Refused values, and a run with nothing to update, touch neither service nor file.
-  CheckCachePagesValue(Value);
-  CheckPageCountArgument(Value);
-  CheckCacheFitsMemory(Value, PhysicalMemoryBytes());
-  // Each file is read before anything changes: one the server would not take the value
-  // from is left alone, and a run that would change nothing the server reads stops here.
-  const PlannedFiles planned = PlanConfigFiles(Value);
-  if (std::none_of(planned.plans.begin(), planned.plans.end(), TakesEffect))
-    throw EUpdateIncomplete(NothingAppliesMessage(FirebirdFolders(), planned.found, planned.plans), kNothingFound);
-  // A save certain to be refused fails the run now, as the check tells, file by file.
-  if (std::any_of(planned.plans.begin(), planned.plans.end(),
-                  [](const ConfigFilePlan& p) { return !p.refusal.empty(); })) {
-    for (std::size_t i = 0; i < planned.found.size(); ++i)
-      runLines_.push_back(CheckedFileLine(planned.found[i], planned.plans[i], Value));
-    throw EUpdateIncomplete(RefusedFilesMessage(planned.found, planned.plans), kUpdateFailed);
-  }
-  std::vector<Text> files;
-  const auto tellFile = [this](const Text& file, const ConfigFilePlan& plan, const Text& line) {
-    runLines_.push_back(line);
-    for (const DatabaseCacheOverride& entry : DatabaseOverridesBeside(file))
-      runLines_.push_back(DatabaseOverrideLine(file, entry, plan.defaultPages));
-  };
-  for (std::size_t i = 0; i < planned.found.size(); ++i) {
-    if (planned.plans[i].rewrites) {
-      files.push_back(planned.found[i]);
-    } else {
-      tellFile(planned.found[i], planned.plans[i], UpdatedFileLine(planned.found[i], planned.plans[i], Value));
-    }
-  }
-
-  // The servers whose file this run saves are stopped and started again around the save.
-  const RestartPlan restarts = PlanRestarts(planned);
-  const auto pump = [this] { PumpMessages(); };
-  std::vector<ServerRestart> servers;
-  for (const ServerToRestart& server : restarts.servers) {
-    ServerRestart& restart = servers.emplace_back(ServerRestart{server});
-    // Stopped first, so that it neither takes the server's stop as its own end halfway
-    // nor starts the server again while the files are saved.
-    if (!restart.server.guardianName.empty())
-      restart.guardianStop = SwitchService(restart.server.guardianName, false, pump);
-    restart.stop = SwitchService(server.name, false, pump);
-  }
-  std::vector<ConfigFilePlan> done;
-  std::vector<Text> saved;
-  std::size_t reached = 0; // files taken so far, the failing one included
-  std::optional<Text> error;
-  try {
-    for (const Text& file : files) {
-      ++reached;
-      const std::optional<ConfigFilePlan> plan = UpdateConfigFile(file, kCachePagesKey, Value);
-      // A file gone since it was read is no file saved.
-      if (!plan) {
-        runLines_.push_back(VanishedFileLine(file));
-        continue;
-      }
-      done.push_back(*plan);
-      if (plan->rewrites) saved.push_back(file);
-      tellFile(file, *plan, UpdatedFileLine(file, *plan, Value));
-    }
-  } catch (const std::exception& e) {
-    error = ExceptionText(e);
-  } catch (...) {
-    error = u"Unknown error";
-  }
-  Text stoppedProblems, otherProblems;
-  const auto addProblem = [](Text& to, const Text& problem) {
-    if (!problem.empty()) to += (to.empty() ? u"" : u"\n\n") + problem;
-  };
-  for (ServerRestart& restart : servers) {
-    std::vector<Text> dependents;
-    for (const DependentOutcome& d : restart.stop.dependents)
-      if (d.result) dependents.push_back(d.name);
-    restart.start = SwitchService(restart.server.name, true, pump, dependents);
-    runLines_.push_back(ServiceLine(restart.stop, restart.start, restart.server.name, restart.server.root));
-    addProblem(LeftStopped(restart.stop, restart.start) ? stoppedProblems : otherProblems,
-               ServiceProblem(restart.stop, restart.start, restart.server.name));
-    if (restart.server.guardianName.empty()) continue;
-    // Started once its server runs: it adopts the running server.
-    const ServiceSwitchOutcome guardian = SwitchService(restart.server.guardianName, true, pump);
-    runLines_.push_back(ServiceLine(restart.guardianStop, guardian, restart.server.guardianName));
-    addProblem(otherProblems, GuardianProblem(restart.guardianStop, guardian, restart.server.guardianName));
-  }
-  for (const Text& line : restarts.lines) runLines_.push_back(line);
-  addProblem(otherProblems, restarts.problem);
-  Text problem = stoppedProblems;
-  addProblem(problem, otherProblems);
-  if (error) {
-    // The error may come after the last file was taken: then no file is left unreached.
-    const auto next = files.begin() + static_cast<std::ptrdiff_t>(std::min(reached, files.size()));
-    Text message = FileErrorMessage(*error, saved, std::vector<Text>(next, files.end()));
-    if (!problem.empty()) message = stoppedProblems.empty() ? message + u"\n\n" + problem : problem + u"\n\n" + message;
-    throw EUpdateIncomplete(message, kUpdateFailed);
-  }
-  // The files changed after they were read, and none now holds the value where it counts.
-  if (std::none_of(done.begin(), done.end(), TakesEffect))
-    throw EUpdateIncomplete(NothingAppliesMessage(FirebirdFolders(), files, done), kNothingFound);
-  if (!problem.empty()) throw EUpdateIncomplete(problem, kServiceNotRunning);
+  MachineConfigFiles files;
+  MachineServices services;
+  SteadyWaitClock clock;
+  UpdateSettings settings;
+  settings.memoryBytes = PhysicalMemoryBytes();
+  settings.pump = [this] { PumpMessages(); };
+  RunResult run = RunCacheUpdate(Value, files, services, clock, settings);
+  runLines_ = std::move(run.lines);
+  if (run.exitCode != kUpdateDone) throw EUpdateIncomplete(run.report, run.exitCode);
 }
 
 void TDBConfigForm::TellCaller(const Text& report)

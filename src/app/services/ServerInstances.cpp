@@ -1,5 +1,7 @@
 #include "app/services/ServerInstances.h"
 
+#include "tools/ServiceQueriesCore.h"
+
 namespace fbu {
 
 namespace {
@@ -42,12 +44,7 @@ Text ComparableFolder(TextView folder)
 
 Text InstallationRoot(TextView binaryPath)
 {
-  TextView path = TrimControl(binaryPath);
-  if (path.starts_with(u'"')) {
-    const std::size_t close = path.find(u'"', 1);
-    path = path.substr(1, close == TextView::npos ? TextView::npos : close - 1);
-  }
-  Text folder = ComparableFolder(ParentFolder(path));
+  Text folder = ComparableFolder(ParentFolder(ServiceExecutablePath(binaryPath)));
   const std::size_t last = folder.find_last_of(u'\\');
   if (last != Text::npos && UpperAsciiOnly(TextView(folder).substr(last + 1)) == u"BIN") folder.erase(last);
   // A drive's root keeps its separator: "C:" alone names the drive's current folder.
@@ -58,6 +55,11 @@ Text InstallationRoot(TextView binaryPath)
 Text ConfigFileRoot(TextView configFile)
 {
   return ComparableFolder(ParentFolder(configFile));
+}
+
+bool SameInstallation(TextView a, TextView b)
+{
+  return !a.empty() && !b.empty() && SameTextIgnoreCase(ComparableFolder(a), ComparableFolder(b));
 }
 
 namespace {

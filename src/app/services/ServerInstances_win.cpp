@@ -45,19 +45,37 @@ std::uint64_t FileTimeValue(const FILETIME& time)
 
 } // namespace
 
-bool SameFolder(TextView a, TextView b)
+Text FinalFolder(const Text& folder)
 {
-  const Text left = FullFolder(ComparableFolder(a));
-  const Text right = FullFolder(ComparableFolder(b));
-  return CompareStringOrdinal(reinterpret_cast<const wchar_t*>(left.data()), static_cast<int>(left.size()),
-                              reinterpret_cast<const wchar_t*>(right.data()), static_cast<int>(right.size()),
-                              TRUE) == CSTR_EQUAL;
+  if (folder.empty()) return {};
+  // Opening a folder takes backup semantics; no access right beyond its attributes.
+  const UniqueFileHandle handle(CreateFileW(WidePtr(folder), FILE_READ_ATTRIBUTES,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!handle) return {};
+  constexpr DWORD kFlags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
+  const DWORD length = GetFinalPathNameByHandleW(handle.get(), nullptr, 0, kFlags);
+  if (length == 0) return {};
+  std::wstring buffer(length, L'\0');
+  const DWORD written = GetFinalPathNameByHandleW(handle.get(), buffer.data(), length, kFlags);
+  if (written == 0 || written >= length) return {};
+  Text path = FromWide(buffer.data(), written);
+  // The plain form of "\\?\C:\..." and "\\?\UNC\server\share\...".
+  if (path.starts_with(u"\\\\?\\UNC\\"))
+    path.replace(0, 8, u"\\\\");
+  else if (path.starts_with(u"\\\\?\\") && path.size() > 5 && path[5] == u':')
+    path.erase(0, 4);
+  return ComparableFolder(path);
 }
 
-std::optional<std::vector<FirebirdService>> FirebirdServiceMap()
+std::optional<std::vector<FirebirdService>> FirebirdServiceMap(std::uint32_t* error)
 {
+  const auto failed = [error](DWORD code) -> std::optional<std::vector<FirebirdService>> {
+    if (error) *error = code;
+    return std::nullopt;
+  };
   const UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE));
-  if (!manager) return std::nullopt;
+  if (!manager) return failed(GetLastError());
   std::vector<std::byte> block;
   DWORD needed = 0;
   DWORD count = 0;
@@ -69,7 +87,7 @@ std::optional<std::vector<FirebirdService>> FirebirdServiceMap()
     const BOOL done = EnumServicesStatusExW(manager.get(), SC_ENUM_PROCESS_INFO, SERVICE_WIN32, SERVICE_STATE_ALL,
                                             reinterpret_cast<BYTE*>(block.data()), static_cast<DWORD>(block.size()),
                                             &needed, &count, &resume, nullptr);
-    if (!done && GetLastError() != ERROR_MORE_DATA) return std::nullopt;
+    if (!done && GetLastError() != ERROR_MORE_DATA) return failed(GetLastError());
     const auto* entries = reinterpret_cast<const ENUM_SERVICE_STATUS_PROCESSW*>(block.data());
     for (DWORD i = 0; i < count; ++i) {
       auto service = FirebirdServiceNamed(FromWide(entries[i].lpServiceName));
@@ -79,10 +97,12 @@ std::optional<std::vector<FirebirdService>> FirebirdServiceMap()
       services.push_back(std::move(*service));
     }
     if (done) break;
-    if (count == 0 && needed <= block.size()) return std::nullopt; // no progress
+    if (count == 0 && needed <= block.size()) return failed(ERROR_MORE_DATA); // no progress
   }
-  for (FirebirdService& service : services)
+  for (FirebirdService& service : services) {
     service.root = FullFolder(InstallationRoot(BinaryPath(manager.get(), service.name)));
+    service.finalRoot = FinalFolder(service.root);
+  }
   return services;
 }
 

@@ -2,6 +2,7 @@
 // The stop and start phases of an update on the machine's real services.
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "app/services/ServiceSwitch.h"
@@ -12,6 +13,10 @@ namespace fbu {
 inline constexpr char16_t kFirebirdServiceName[] = u"FirebirdServerDefaultInstance";
 
 #ifdef _WIN32
+
+// A port on one service of the local service control manager, asking of it only what
+// the phase needs (stop and query, or start and query).
+std::unique_ptr<ServicePort> OpenServicePort(const Text& name, bool start);
 
 // Stop phase (Start false) or start phase (Start true) of an update. Never raises.
 bool SwitchFirebirdService(bool Start);

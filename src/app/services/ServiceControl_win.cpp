@@ -18,10 +18,11 @@ static_assert(service_state::kStopped == SERVICE_STOPPED && service_state::kStar
 
 namespace {
 
-// Only what each call needs, so that an account granted control of the Firebird
-// services suffices: connecting to the manager, and per phase stop or start.
+// Only what each call needs, so that an account granted exactly start, stop and query on
+// the Firebird services suffices: connecting to the manager, and per phase stop or
+// start. Listing the dependents is asked for only when a stop was refused for them.
 constexpr DWORD kManagerAccess = SC_MANAGER_CONNECT;
-constexpr DWORD kStopAccess = SERVICE_STOP | SERVICE_QUERY_STATUS | SERVICE_ENUMERATE_DEPENDENTS;
+constexpr DWORD kStopAccess = SERVICE_STOP | SERVICE_QUERY_STATUS;
 constexpr DWORD kStartAccess = SERVICE_START | SERVICE_QUERY_STATUS;
 
 ServiceStatusReport Report(const SERVICE_STATUS& status)
@@ -68,13 +69,15 @@ public:
   }
   std::vector<Text> ActiveDependents() override
   {
+    const UniqueScHandle listing(OpenServiceW(manager_.get(), WidePtr(name_), SERVICE_ENUMERATE_DEPENDENTS));
+    if (!listing) return {};
     DWORD needed = 0;
     DWORD count = 0;
-    if (EnumDependentServicesW(service_.get(), SERVICE_ACTIVE, nullptr, 0, &needed, &count)) return {};
+    if (EnumDependentServicesW(listing.get(), SERVICE_ACTIVE, nullptr, 0, &needed, &count)) return {};
     if (GetLastError() != ERROR_MORE_DATA || needed == 0) return {};
     std::vector<std::byte> block(needed);
     auto* entries = reinterpret_cast<ENUM_SERVICE_STATUSW*>(block.data());
-    if (!EnumDependentServicesW(service_.get(), SERVICE_ACTIVE, entries, needed, &needed, &count)) return {};
+    if (!EnumDependentServicesW(listing.get(), SERVICE_ACTIVE, entries, needed, &needed, &count)) return {};
     std::vector<Text> names;
     for (DWORD i = 0; i < count; ++i) names.push_back(FromWide(entries[i].lpServiceName));
     return names;
@@ -95,6 +98,11 @@ private:
 
 } // namespace
 
+std::unique_ptr<ServicePort> OpenServicePort(const Text& name, bool start)
+{
+  return std::make_unique<ScmServicePort>(name, start);
+}
+
 bool SwitchFirebirdService(bool Start)
 {
   return SwitchFirebirdService(Start, std::function<void()>()).result;
@@ -114,12 +122,12 @@ ServiceSwitchOutcome SwitchService(const Text& name, bool start, const std::func
     return RunServiceSwitch(start, port, pump, clock, restartAfter);
   } catch (const std::bad_alloc&) {
     ServiceSwitchOutcome failed;
-    failed.error = ERROR_NOT_ENOUGH_MEMORY;
+    failed.error = kNotEnoughMemory;
     return failed;
   } catch (...) {
     // Whatever it was, the report must not read as a success.
     ServiceSwitchOutcome failed;
-    failed.error = ERROR_INTERNAL_ERROR;
+    failed.error = kInternalError;
     return failed;
   }
 }

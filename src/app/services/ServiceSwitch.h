@@ -47,6 +47,11 @@ struct ServiceStatusReport {
 
 // The system error code for a service that is not installed.
 inline constexpr std::uint32_t kServiceDoesNotExist = 1060;
+// A start asked of a service that already runs.
+inline constexpr std::uint32_t kServiceAlreadyRunning = 1056;
+// What a switch reports when it ran out of memory or met an error of no other kind.
+inline constexpr std::uint32_t kNotEnoughMemory = 8;
+inline constexpr std::uint32_t kInternalError = 1359;
 // A stop refused because other running services depend on the service.
 inline constexpr std::uint32_t kDependentServicesRunning = 1051;
 
@@ -66,11 +71,13 @@ struct ServiceSwitchOutcome {
   std::uint32_t stateFound = 0;  // the state the phase found; 0 when it could not be read
   std::uint32_t stateLeft = 0;   // the last state seen; 0 when it could not be read
   bool startSent = false;        // the start phase asked the service to start
+  bool startBeaten = false;      // that start failed because another started it first
   bool waitEnded = false;        // a wait ended with the service still in the state it waited on
   std::uint32_t error = 0;       // system error of the call that failed, 0 when none did
   std::uint32_t serviceExit = 0; // the exit code a service stopped with while starting
   // The services that depend on this one: stopped so that it could stop (stop phase),
-  // started again once it runs (start phase), in the order handled.
+  // started again once it runs (start phase), in the order handled. A dependent that had
+  // dependents of its own comes after them: they were stopped first so that it could stop.
   std::vector<DependentOutcome> dependents;
 };
 
@@ -113,17 +120,25 @@ std::chrono::milliseconds ServicePollInterval(std::uint32_t waitHintMs) noexcept
 
 // Stop phase (start false) or start phase (start true). The stop phase lets a service
 // that is starting or resuming settle first and stops it if it then runs; it waits for
-// an accepted stop to finish. The start phase waits for a stop in progress to finish and,
-// after a start it sent, for the service to leave START_PENDING, so that a service that
-// fails while starting is seen. Each wait goes on while the service makes progress, a step
-// bounded by its wait hint (at least kServiceWaitBound), the phase by kServicePhaseCeiling. pump, when not empty, runs
-// between the polls of a wait. Exceptions of the port, the clock or pump pass through.
+// an accepted stop, or one already in progress, to finish. The start phase waits for a
+// stop in progress to finish and, after a start it sent, for the service to leave
+// START_PENDING, so that a service that fails while starting is seen; a start refused
+// because another started the service meanwhile (its Guardian, an operator) counts as
+// started once the service is seen running. Each wait goes on while the service makes
+// progress, a step bounded by its wait hint (at least kServiceWaitBound), the phase by
+// kServicePhaseCeiling and every wait by runEnd, when given, the end of the whole run's
+// waits. pump, when not empty, runs between the polls of a wait. Exceptions of the port,
+// the clock or pump pass through.
 //
 // A stop refused because services depend on the server (kDependentServicesRunning) stops
-// those that run, each with the same waits, and sends the stop again; the outcome names
-// them. The start phase starts restartAfter (the dependents its stop phase stopped), in
-// reverse order, once the service runs.
+// those that run, each with the same waits (and theirs in turn), and sends the stop
+// again; the outcome names them. The start phase starts restartAfter (the dependents its
+// stop phase stopped), in reverse order, once the service runs.
 ServiceSwitchOutcome RunServiceSwitch(bool start, ServicePort& port, const std::function<void()>& pump,
-                                      WaitClock& clock, const std::vector<Text>& restartAfter = {});
+                                      WaitClock& clock, const std::vector<Text>& restartAfter = {},
+                                      std::optional<WaitClock::TimePoint> runEnd = std::nullopt);
+
+// The dependents the stop phase of outcome stopped, in the order stopped.
+std::vector<Text> StoppedDependents(const ServiceSwitchOutcome& outcome);
 
 } // namespace fbu

@@ -12,7 +12,14 @@ namespace {
 
 namespace st = service_state;
 
-Text StateName(std::uint32_t state)
+Text KeyLine(TextView value)
+{
+  return Text(kCachePagesKey) + u" = " + Text(value);
+}
+
+} // namespace
+
+Text ServiceStateName(std::uint32_t state)
 {
   switch (state) {
   case st::kStopped: return u"stopped";
@@ -26,13 +33,6 @@ Text StateName(std::uint32_t state)
   default: return u"in state " + IntToText(state);
   }
 }
-
-Text KeyLine(TextView value)
-{
-  return Text(kCachePagesKey) + u" = " + Text(value);
-}
-
-} // namespace
 
 Text SettingDescription(const ServerSetting& setting, std::int32_t defaultPages)
 {
@@ -57,7 +57,7 @@ Text VanishedFileLine(TextView path)
 }
 
 Text ServiceLine(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start, TextView serviceName,
-                 TextView root)
+                 TextView root, TextView stoppedBy)
 {
   const Text head = u"Service " + Text(serviceName) + u": ";
   if (!start.installed) return head + u"not installed";
@@ -65,18 +65,23 @@ Text ServiceLine(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& s
     const Text line = head + u"could not be controlled";
     return start.error ? line + u" (" + SysErrorMessage(start.error) + u")" : line;
   }
-  Text line = head + u"found " + StateName(stop.stateFound);
+  Text line = head + u"found " + ServiceStateName(stop.stateFound);
+  const bool wasUp = stop.stateFound != st::kStopped && stop.stateFound != 0;
   // An accepted stop control is not yet a stopped service.
   if (stop.result)
-    line += stop.stateLeft == st::kStopped
-                ? Text(u", stopped")
-                : u", asked to stop (" + StateName(stop.stateLeft) + (stop.waitEnded ? u" when the wait ended)" : u")");
-  if (start.startSent) line += start.result ? u", started" : u", start refused";
-  line += u", left " + StateName(start.stateLeft);
+    line += stop.stateLeft == st::kStopped ? Text(u", stopped")
+                                           : u", asked to stop (" + ServiceStateName(stop.stateLeft) +
+                                                 (stop.waitEnded ? u" when the wait ended)" : u")");
+  else if (wasUp && stop.stateLeft == st::kStopped)
+    line += stoppedBy.empty() ? Text(u", stopped") : u", stopped by " + Text(stoppedBy);
+  if (start.startSent)
+    line += start.startBeaten ? u", started by another meanwhile" : start.result ? u", started" : u", start refused";
+  line += u", left " + ServiceStateName(start.stateLeft);
   for (const DependentOutcome& d : stop.dependents)
     line += u"; dependent " + d.name + (d.result ? u" stopped" : u" did not stop");
   for (const DependentOutcome& d : start.dependents)
-    line += u"; dependent " + d.name + (d.result ? u" started, left " + StateName(d.stateLeft) : u" start refused");
+    line += u"; dependent " + d.name +
+            (d.result ? u" started, left " + ServiceStateName(d.stateLeft) : Text(u" start refused"));
   if (!root.empty()) line += u" (runs from " + Text(root) + u")";
   return line;
 }

@@ -31,11 +31,15 @@ Text UpdatedFileLine(TextView path, const ConfigFilePlan& done, TextView value);
 // "<path>: left alone, it no longer exists" for a file gone between reading and saving.
 Text VanishedFileLine(TextView path);
 
+// The name of a service state as the lines tell it ("running", "stopped", ...).
+Text ServiceStateName(std::uint32_t state);
+
 // "Service FirebirdServerDefaultInstance: found running, stopped, started, left running",
 // or that it is not installed or could not be controlled; then the dependents stopped and
-// started for it, and the folder it runs from when known.
+// started for it, and the folder it runs from when known. The state found is the stop
+// phase's; stoppedBy names the service whose stop stopped it (its Guardian), if any.
 Text ServiceLine(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start,
-                 TextView serviceName = kFirebirdServiceName, TextView root = {});
+                 TextView serviceName = kFirebirdServiceName, TextView root = {}, TextView stoppedBy = {});
 
 // "databases.conf: security.db keeps 50 pages", naming the file beside configFile.
 Text DatabaseOverrideLine(TextView configFile, const DatabaseCacheOverride& entry, std::int32_t defaultPages);

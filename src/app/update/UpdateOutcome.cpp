@@ -3,6 +3,7 @@
 #include "app/IBSystemActions.h"
 
 #include <algorithm>
+#include <new>
 
 namespace fbu {
 
@@ -66,8 +67,6 @@ bool LeftStopped(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& s
   return start.installed && wasUp && (start.stateLeft == st::kStopped || start.stateLeft == st::kStopPending);
 }
 
-namespace {
-
 // Dependents stopped for the server and not running again.
 Text DependentsProblem(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start, TextView serviceName)
 {
@@ -88,6 +87,8 @@ Text DependentsProblem(const ServiceSwitchOutcome& stop, const ServiceSwitchOutc
   }
   return text;
 }
+
+namespace {
 
 Text ServerProblem(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start, TextView serviceName)
 {
@@ -130,22 +131,73 @@ Text ServiceProblem(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome
 
 Text GuardianProblem(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start, TextView serviceName)
 {
-  if (start.stateLeft == st::kRunning) return {};
+  const Text dependents = DependentsProblem(stop, start, serviceName);
+  if (start.stateLeft == st::kRunning) return dependents.empty() ? dependents : dependents.substr(1);
   if (start.stateFound == 0)
     return WithCause(u"The Guardian service " + Text(serviceName) + u" could not be controlled", start.error) +
            u", so the server runs unguarded.";
   Text text = u"The Guardian service " + Text(serviceName) + u" ran before the update and is not running again: " +
               WhyNotRunning(start) + u"; the server runs unguarded.";
   if (!stop.result && stop.error) text += u" Its stop was refused: " + SysErrorMessage(stop.error);
-  return text;
+  return text + dependents;
 }
 
-Text ElsewhereProblem(TextView serviceName, TextView root, bool check)
+Text GuardianHeldProblem(TextView guardianName, TextView serverName)
 {
+  return u"The Guardian service " + Text(guardianName) +
+         u" ran before the update and was not started again, "
+         u"because its server " +
+         Text(serverName) + u" does not run; start " + Text(serverName) + u", then " + Text(guardianName) + u".";
+}
+
+Text ElsewhereProblem(TextView serviceName, TextView root, bool check, bool stopped)
+{
+  if (stopped)
+    return (check ? u"An update would start the service " : u"The service ") + Text(serviceName) +
+           (check ? u" from " : u" was started from ") + Text(root) + u", whose firebird.conf " +
+           (check ? u"an update would not change" : u"this run did not change") +
+           u", so that server does not use the new value.";
   return (check ? u"An update would not reach the server that runs: the service " : u"The service ") +
          Text(serviceName) + u" runs from " + Text(root) + u", whose firebird.conf " +
          (check ? u"an update would not change" : u"this run did not change") +
          u", so that server does not use the new value.";
+}
+
+Text UnreadableFolderProblem(TextView serviceName, TextView root, bool check)
+{
+  const Text where = root.empty() ? Text(u"a folder its configuration does not name")
+                                  : Text(root) + u", a folder that could not be read";
+  return (check ? u"An update could not tell whether the service " : u"This run could not tell whether the service ") +
+         Text(serviceName) + u" uses the new value: it runs from " + where + u".";
+}
+
+Text UnlistedServicesProblem(std::uint32_t error, bool check)
+{
+  const Text why = u"The list of services could not be read" + (error ? u" (" + SysErrorMessage(error) + u")" : Text());
+  if (check) return why + u", so an update could not tell which Firebird servers read these files.";
+  return why + u", so this run restarted only " + Text(kFirebirdServiceName) +
+         u" (and its Guardian); another Firebird server that runs from these folders still uses the old value.";
+}
+
+Text ChangedMeanwhileMessage(const std::vector<Text>& files, const std::vector<Text>& reasons)
+{
+  Text text = Text(u"The files changed after they were read: none of those saved gives the server ") + kCachePagesKey +
+              u" where it reads it now, so the servers restarted do not use the new value:";
+  for (std::size_t i = 0; i < files.size() && i < reasons.size(); ++i) text += u"\n  " + files[i] + u": " + reasons[i];
+  return text;
+}
+
+Text EscapedErrorText()
+{
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return SysErrorMessage(kNotEnoughMemory);
+  } catch (const std::exception& error) {
+    return ExceptionText(error);
+  } catch (...) {
+    return SysErrorMessage(kInternalError);
+  }
 }
 
 Text NotAppliedReason(const ConfigFilePlan& plan)

@@ -49,13 +49,38 @@ Text FileErrorMessage(TextView error, const std::vector<Text>& saved, const std:
 Text ServiceProblem(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start,
                     TextView serviceName = kFirebirdServiceName);
 
+// The dependents the stop phase stopped (or could not stop) that the start phase did not
+// bring back running, each as a sentence after a blank; empty when there are none.
+Text DependentsProblem(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start, TextView serviceName);
+
 // Whether the two phases left a server that was running stopped or stopping.
 bool LeftStopped(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start);
 
 // A Guardian that ran before the update and does not run after it; empty when it runs.
 Text GuardianProblem(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start, TextView serviceName);
 
-// The default instance runs from root, whose firebird.conf the update did not change.
-Text ElsewhereProblem(TextView serviceName, TextView root, bool check);
+// A Guardian that ran before the update and was not started again because its server
+// does not run: started, it would only try to start that server again.
+Text GuardianHeldProblem(TextView guardianName, TextView serverName);
+
+// The default instance runs (or, stopped, is started by the update) from root, whose
+// firebird.conf the update did not change.
+Text ElsewhereProblem(TextView serviceName, TextView root, bool check, bool stopped = false);
+
+// A server whose installation folder cannot be read (or whose configuration names none):
+// whether it reads one of the files is not known.
+Text UnreadableFolderProblem(TextView serviceName, TextView root, bool check);
+
+// The list of services could not be read, so which servers read the files is not known;
+// an update then restarts the default instance (and its Guardian) by name.
+Text UnlistedServicesProblem(std::uint32_t error, bool check);
+
+// After the servers were stopped, the files saved gave the server the value no more:
+// each file with why (files and reasons in the same order).
+Text ChangedMeanwhileMessage(const std::vector<Text>& files, const std::vector<Text>& reasons);
+
+// The text of whatever escaped a step: an exception's message, out of memory, or the
+// system's text for an internal error. Call only inside a catch block.
+Text EscapedErrorText();
 
 } // namespace fbu

@@ -116,9 +116,11 @@ TEST(ServiceBinaryPathFolder, Table)
   const Case cases[] = {
       {u"C:\\Program Files\\Firebird\\bin\\fbserver.exe", u"C:\\Program Files\\Firebird\\bin"},
       {u"\"C:\\Program Files\\Firebird\\bin\\fbserver.exe\" -s DefaultInstance", u"C:\\Program Files\\Firebird\\bin"},
-      // A separator inside a switch moves the cut into the switch.
-      {u"\"C:\\Fb\\bin\\fbserver.exe\" -c C:\\Fb\\conf", u"C:\\Fb\\bin\\fbserver.exe -c C:\\Fb"},
-      {u"\"C:\\Fb\\bin\\fbserver.exe\" -s x:y", u"C:\\Fb\\bin\\fbserver.exe -s x"},
+      // A separator inside a switch never moves the cut.
+      {u"\"C:\\Fb\\bin\\fbserver.exe\" -c C:\\Fb\\conf", u"C:\\Fb\\bin"},
+      {u"\"C:\\Fb\\bin\\fbserver.exe\" -s x:y", u"C:\\Fb\\bin"},
+      {u"C:\\Program Files\\Fb\\bin\\fbserver.exe -s C:\\x", u"C:\\Program Files\\Fb\\bin"},
+      {u"D:/Fb/bin/firebird.exe", u"D:/Fb/bin"},
       {u"C:\\fbserver.exe", u"C:"},
       {u"\"C:\\fbserver.exe\"", u"C:"},
       {u"C:fbserver.exe", u"C"},
@@ -127,7 +129,7 @@ TEST(ServiceBinaryPathFolder, Table)
       {u"", u""},
       {u"\\\\server\\share\\fb\\fbserver.exe", u"\\\\server\\share\\fb"},
       {u"C:\\Fb\\bin\\", u"C:\\Fb\\bin"},
-      {u"\"C:\\A \"\"quoted\"\" dir\\x.exe", u"C:\\A quoted dir"},
+      {u"\"C:\\Fb\\bin\\fbserver.exe", u"C:\\Fb\\bin"}, // never closed
   };
   for (const auto& c : cases) EXPECT_EQ(ServiceBinaryPathFolder(c.path), Text(c.folder)) << ToUtf8(c.path);
 }
@@ -152,6 +154,10 @@ TEST(InstallationRoot, Table)
       {u"\"C:\\firebird.exe\"", u"C:\\"},
       {u"firebird.exe -s x", u""},
       {u"", u""},
+      // Unquoted with blanks, as the service manager reads it: up to the first ".exe".
+      {u"C:\\Program Files\\Firebird\\Firebird_3_0\\firebird.exe -s DefaultInstance",
+       u"C:\\Program Files\\Firebird\\Firebird_3_0"},
+      {u"C:\\Fb 25\\bin\\fbserver.EXE -a -c D:\\conf\\x", u"C:\\Fb 25"},
   };
   for (const auto& c : cases) EXPECT_EQ(InstallationRoot(c.path), Text(c.root)) << ToUtf8(c.path);
 }
