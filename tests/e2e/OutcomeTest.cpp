@@ -19,7 +19,6 @@
 #include <vector>
 
 #include "e2e/DemoInstallation.h"
-#include "support/standin/StandinControl.h"
 
 namespace fbu::test {
 namespace {
@@ -79,18 +78,6 @@ struct Row {
 };
 
 constexpr std::size_t kAll = SIZE_MAX;
-
-void Pause(Scene& s)
-{
-  ASSERT_TRUE(s.demo.SendServiceControl(SERVICE_CONTROL_PAUSE));
-  ASSERT_TRUE(s.demo.WaitForServiceState(SERVICE_PAUSED, 20000));
-}
-
-void RefuseStop(Scene& s)
-{
-  s.demo.SetServiceControl("accept-stop=0\n");
-  ASSERT_TRUE(s.demo.SendServiceControl(standin::kReloadControl));
-}
 
 // A staging root named by "ProgramFiles(86)", with one instance folder whose file sets 75.
 void UseStagingRoot(Scene& s, const wchar_t* rootName, const std::wstring& instanceName)
@@ -376,12 +363,11 @@ const Row kRows[] = {
     {"SecondInstanceRestartedToo", L"1024", [](Scene& s) { SecondInstance(s, true); }, nullptr, 0, nullptr, kAll,
      "1024", SERVICE_RUNNING, 1, [](Scene& s) { ExpectSecondInstance(s, SERVICE_RUNNING, 2); },
      "Service FirebirdServerSecond: found running, stopped, started, left running"},
-    {"StoppedInstanceStaysStopped", L"1024", [](Scene& s) { SecondInstance(s, false); }, nullptr, 0, nullptr, kAll,
-     "1024", SERVICE_RUNNING, 1, [](Scene& s) { ExpectSecondInstance(s, SERVICE_STOPPED, 0); },
-     "Service FirebirdServerSecond: found stopped, left stopped"},
     {"GuardianRunsAfterwards", L"1024", Guarded, nullptr, 0, nullptr, kAll, "1024", SERVICE_RUNNING, 1,
      [](Scene& s) { EXPECT_EQ(s.demo.ServiceStateOf(kGuardian), static_cast<DWORD>(SERVICE_RUNNING)); },
-     "Service FirebirdGuardianDefaultInstance: found running, stopped, started, left running"},
+     // The Guardian's stop stops its server; started again once the server runs, it adopts it.
+     "Service FirebirdServerDefaultInstance: found running, stopped by FirebirdGuardianDefaultInstance, started, left "
+     "running"},
     // The stand-in's Guardian ends with its server, as the real one does: stopped by
     // someone else, the server stops unguarded and the update's start leaves it so.
     {"GuardianThatEndedWithItsServer", L"1024",
@@ -418,23 +404,10 @@ const Row kRows[] = {
      SERVICE_RUNNING, 1},
     {"MaximisedStart", L"1024", [](Scene& s) { s.show = SW_SHOWMAXIMIZED; }, nullptr, 0, nullptr, kAll, "1024",
      SERVICE_RUNNING, 1},
-    // Still starting when the run comes: it reads the old value, is stopped, then started again.
-    {"ServiceStillStarting", L"1024",
-     [](Scene& s) {
-       ASSERT_TRUE(s.demo.StopService());
-       s.demo.SetServiceControl("start-delay=4000\n");
-       ASSERT_TRUE(s.demo.StartService());
-     },
-     nullptr, 0, nullptr, kAll, "1024", SERVICE_RUNNING, 2},
     {"ServiceMissing", L"1024", [](Scene& s) { s.demo.RemoveService(); }, nullptr, 0, nullptr, kAll, "1024", 0, 0},
-    {"ServiceRefusesToStop", L"1024", RefuseStop, nullptr, 3,
-     L"did not stop, so the new value takes effect at its next restart. The stop was refused: ", kAll, "1024",
-     SERVICE_RUNNING, 0},
     {"ServiceFailsToStart", L"1024", [](Scene& s) { s.demo.SetServiceControl("fail-start=2\n"); }, nullptr, 3,
      L"The Firebird server FirebirdServerDefaultInstance is stopped and was not started again", kAll, "1024",
      SERVICE_STOPPED, 0, nullptr, "found running, stopped, start"},
-    {"ServicePaused", L"1024", Pause, nullptr, 3, L"is not running again: it is paused.", kAll, "1024", SERVICE_PAUSED,
-     0},
     {"InvisibleDesktopRefusedValue", L"abc", [](Scene& s) { s.UseSeams(L"FBU_SEAM_DESKTOP", L"invisible"); }, nullptr,
      1, nullptr, 0, "", SERVICE_RUNNING, 0},
     {"InvisibleDesktopNothingFound", L"1024",
@@ -479,15 +452,6 @@ const Row kRows[] = {
      "", SERVICE_RUNNING, 1},
     {"SaveStepReplaceFails", L"1024", [](Scene& s) { SaveFault(s, L"replace:5"); }, nullptr, 1, L"Cannot create file",
      0, "", SERVICE_RUNNING, 1},
-    // A stop that takes longer than the two 30-second waits together, moving its check
-    // point on all the while (a server with many attachments): waited out, then started.
-    {"SlowStopWaitedOut", L"1024", [](Scene& s) { s.demo.SetServiceStopDelay(65000); }, nullptr, 0, nullptr, kAll,
-     "1024", SERVICE_RUNNING, 1},
-    // A stop that hangs (its check point stands still) past both steps without progress.
-    {"HungStopReportsTheServerStopped", L"1024",
-     [](Scene& s) { s.demo.SetServiceControl("stop-delay=65000\nstop-stalls=1\n"); }, nullptr, 3,
-     L"The Firebird server FirebirdServerDefaultInstance is stopped (still stopping when the wait ended)", kAll,
-     "1024", SERVICE_STOP_PENDING, 0},
     // A check reads as an update would and changes nothing; it never shows a box.
     {"CheckWouldChange", L"/check 1024", nullptr, nullptr, 4, nullptr, 0, "", SERVICE_RUNNING, 0, nullptr,
      "would become DefaultDbCachePages = 1024"},

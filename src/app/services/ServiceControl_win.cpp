@@ -15,6 +15,10 @@ static_assert(service_state::kStopped == SERVICE_STOPPED && service_state::kStar
               service_state::kStopPending == SERVICE_STOP_PENDING && service_state::kRunning == SERVICE_RUNNING &&
               service_state::kContinuePending == SERVICE_CONTINUE_PENDING &&
               service_state::kPausePending == SERVICE_PAUSE_PENDING && service_state::kPaused == SERVICE_PAUSED);
+static_assert(kServiceDoesNotExist == ERROR_SERVICE_DOES_NOT_EXIST &&
+              kDependentServicesRunning == ERROR_DEPENDENT_SERVICES_RUNNING &&
+              kServiceAlreadyRunning == ERROR_SERVICE_ALREADY_RUNNING && kNotEnoughMemory == ERROR_NOT_ENOUGH_MEMORY &&
+              kInternalError == ERROR_INTERNAL_ERROR);
 
 namespace {
 

@@ -42,6 +42,11 @@ void Add(std::vector<Text>& problems, Text problem)
   if (!problem.empty()) problems.push_back(std::move(problem));
 }
 
+Text WithoutLeadingBlank(const Text& text)
+{
+  return text.starts_with(u' ') ? text.substr(1) : text;
+}
+
 // One server's part of an update.
 struct Restart {
   ServerToRestart server;
@@ -218,20 +223,23 @@ private:
                                    restart.stop.stateLeft == st::kStopped && restart.guardianStop.result;
     result_.lines.push_back(ServiceLine(restart.stop, restart.start, server.name, server.root,
                                         guardianStoppedIt ? TextView(server.guardianName) : TextView()));
+    // Whatever this run stopped and did not bring back running is named first.
     Add(LeftStopped(restart.stop, restart.start) ? stopped : others,
-        ServiceProblem(restart.stop, restart.start, server.name));
+        ServerProblem(restart.stop, restart.start, server.name));
+    Add(stopped, WithoutLeadingBlank(DependentsProblem(restart.stop, restart.start, server.name)));
     if (server.guardianName.empty()) return;
     if (restart.guardianStop.stateFound != 0) restart.guardianStop.stateFound = server.guardianBefore;
     if (restart.guardianHeld) {
       ServiceSwitchOutcome notStarted;
       notStarted.stateFound = notStarted.stateLeft = restart.guardianStop.stateLeft;
       result_.lines.push_back(ServiceLine(restart.guardianStop, notStarted, server.guardianName));
-      Add(others, GuardianHeldProblem(server.guardianName, server.name) +
-                      DependentsProblem(restart.guardianStop, notStarted, server.guardianName));
+      Add(stopped, GuardianHeldProblem(server.guardianName, server.name) +
+                       DependentsProblem(restart.guardianStop, notStarted, server.guardianName));
       return;
     }
     result_.lines.push_back(ServiceLine(restart.guardianStop, restart.guardianStart, server.guardianName));
-    Add(others, GuardianProblem(restart.guardianStop, restart.guardianStart, server.guardianName));
+    Add(restart.guardianStart.stateFound == 0 ? others : stopped,
+        GuardianProblem(restart.guardianStop, restart.guardianStart, server.guardianName));
   }
 
   const Text& value_;

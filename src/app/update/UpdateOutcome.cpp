@@ -88,8 +88,6 @@ Text DependentsProblem(const ServiceSwitchOutcome& stop, const ServiceSwitchOutc
   return text;
 }
 
-namespace {
-
 Text ServerProblem(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start, TextView serviceName)
 {
   const Text head = u"The new value was written, but the service " + Text(serviceName);
@@ -117,8 +115,6 @@ Text ServerProblem(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome&
            u" and was not started again; start it to bring it back. " + text;
   return text;
 }
-
-} // namespace
 
 Text ServiceProblem(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start, TextView serviceName)
 {

@@ -53,6 +53,9 @@ Text ServiceProblem(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome
 // bring back running, each as a sentence after a blank; empty when there are none.
 Text DependentsProblem(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start, TextView serviceName);
 
+// ServiceProblem without the dependents.
+Text ServerProblem(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start, TextView serviceName);
+
 // Whether the two phases left a server that was running stopped or stopping.
 bool LeftStopped(const ServiceSwitchOutcome& stop, const ServiceSwitchOutcome& start);
 

@@ -54,7 +54,8 @@ std::wstring InstanceFolder()
 }
 
 // "-guardian <server service>" on the command line: the stand-in is that server's
-// Guardian, which records no start and ends when its server stops.
+// Guardian, which records no start, starts (or adopts) the server when it starts, asks it
+// to stop when it is stopped, and ends when its server stops.
 std::wstring GuardedServer()
 {
   int count = 0;
@@ -66,15 +67,38 @@ std::wstring GuardedServer()
   return server;
 }
 
-DWORD ServiceStateOf(const std::wstring& name)
+// One call on another service: its state after asking it to start (start), to stop
+// (control SERVICE_CONTROL_STOP) or nothing; 0 when it cannot be reached.
+DWORD OnService(const std::wstring& name, bool start = false, DWORD control = 0)
 {
   const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-  const SC_HANDLE service = manager ? OpenServiceW(manager, name.c_str(), SERVICE_QUERY_STATUS) : nullptr;
+  const SC_HANDLE service =
+      manager ? OpenServiceW(manager, name.c_str(), SERVICE_QUERY_STATUS | SERVICE_START | SERVICE_STOP) : nullptr;
   SERVICE_STATUS status{};
+  if (service && start) StartServiceW(service, 0, nullptr); // one that runs already is adopted
+  if (service && control) ControlService(service, control, &status);
   const bool known = service && QueryServiceStatus(service, &status);
   if (service) CloseServiceHandle(service);
   if (manager) CloseServiceHandle(manager);
   return known ? status.dwCurrentState : 0;
+}
+
+DWORD ServiceStateOf(const std::wstring& name)
+{
+  return OnService(name);
+}
+
+// How long a Guardian waits for its server to finish a stop, and then to run.
+constexpr DWORD kGuardianWaitMs = 30000;
+
+// A Guardian's start, as the real one does it: it waits for a stop of its server in
+// progress to end, starts the server (adopting one that runs) and waits for it to run.
+void StartGuarded(const std::wstring& server)
+{
+  const ULONGLONG end = GetTickCount64() + kGuardianWaitMs;
+  while (ServiceStateOf(server) == SERVICE_STOP_PENDING && GetTickCount64() < end) Sleep(kGuardianPollMs);
+  OnService(server, true);
+  while (ServiceStateOf(server) != SERVICE_RUNNING && GetTickCount64() < end) Sleep(kGuardianPollMs);
 }
 
 std::optional<std::string> ReadAll(const std::wstring& path)
@@ -199,6 +223,11 @@ public:
     }
     const std::wstring guarded = GuardedServer();
     if (guarded.empty()) RecordStart(); // before RUNNING, so whoever sees RUNNING finds the line
+    if (!guarded.empty()) {
+      lock.unlock();
+      StartGuarded(guarded);
+      lock.lock();
+    }
     Report(SERVICE_RUNNING);
     for (;;) {
       // A Guardian takes its server's normal stop as the end of its own work.
@@ -215,6 +244,8 @@ public:
       const DWORD request = requests_.front();
       requests_.pop_front();
       if (request == SERVICE_CONTROL_STOP) {
+        // A Guardian asks its server to stop before it reports itself stopped.
+        if (!guarded.empty()) OnService(guarded, false, SERVICE_CONTROL_STOP);
         Hold(lock, SERVICE_STOP_PENDING, settings_.stopDelay, !settings_.stopStalls);
         Report(SERVICE_STOPPED);
         return;

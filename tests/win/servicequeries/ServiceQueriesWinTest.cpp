@@ -173,8 +173,8 @@ TEST(GetServiceFolderWin, FolderOfStoredBinaryPath)
     const char16_t* folder;
   } cases[] = {
       {L"C:\\fbserver.exe", u"C:"},
-      {L"\"C:\\FbuTest\\Fb\\bin\\fbserver.exe\" -c C:\\FbuTest\\Fb\\conf",
-       u"C:\\FbuTest\\Fb\\bin\\fbserver.exe -c C:\\FbuTest\\Fb"},
+      // A switch holding a path does not move the cut.
+      {L"\"C:\\FbuTest\\Fb\\bin\\fbserver.exe\" -c C:\\FbuTest\\Fb\\conf", u"C:\\FbuTest\\Fb\\bin"},
       {L"\"C:\\FbuTest\\With Blank\\bin\\fbserver.exe\"", u"C:\\FbuTest\\With Blank\\bin"},
   };
   for (const auto& c : cases) {
