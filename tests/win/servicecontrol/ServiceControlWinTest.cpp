@@ -4,7 +4,9 @@
 #include <string>
 
 #include "app/IBSystemActions.h"
+#include "app/services/ServerInstances.h"
 #include "support/StandinService.h"
+#include "support/WinTestSupport.h"
 
 // Each test installs the stand-in service (tests/support/standin) under the name the
 // switch controls, steers it through its control file, and removes it again.
@@ -168,6 +170,21 @@ TEST(SwitchFirebirdServiceWin, MissingServiceGivesFalse)
     StandinService service;
   }
   for (const bool start : {false, true}) EXPECT_FALSE(SwitchFirebirdService(start)) << start;
+}
+
+// A server's folder and a file's folder are compared by their final paths: a link that
+// leads to the installation is the installation, and a folder that is not there is none.
+TEST(FinalFolderWin, LinksLeadToTheirTarget)
+{
+  const test::ScopedTempDir dir(L"fbu-final");
+  CreateDirectoryW((dir / L"Firebird_3_0").c_str(), nullptr);
+  ASSERT_TRUE(test::MakeFileLink(dir / L"fb30", L"Firebird_3_0"));
+  const Text real = FinalFolder(FromWide((dir / L"Firebird_3_0").c_str()));
+  ASSERT_FALSE(real.empty());
+  EXPECT_TRUE(SameInstallation(FinalFolder(FromWide((dir / L"fb30").c_str())), real));
+  EXPECT_TRUE(SameInstallation(FinalFolder(FromWide((dir / L"FIREBIRD_3_0\\").c_str())), real));
+  EXPECT_EQ(FinalFolder(FromWide((dir / L"missing").c_str())), u"");
+  test::RemoveFileLink(dir / L"fb30");
 }
 
 } // namespace
